@@ -1,0 +1,23 @@
+#include "qxinit.h"
+#include "qxm_service.h"
+
+QXM_TRegistry& QXM_TRegistry::Instance() {
+  static QXM_TRegistry registry;
+  return registry;
+}
+
+void QXM_TRegistry::Register(const std::string& server, const std::string& service,
+                             std::shared_ptr<QXM_IService> handler) {
+  servers_[server][service] = std::move(handler);
+}
+
+std::shared_ptr<QXM_IService> QXM_TRegistry::Find(const std::string& server, const std::string& service) const {
+  auto s = servers_.find(server);
+  if (s == servers_.end()) return nullptr;
+  auto v = s->second.find(service);
+  return v == s->second.end() ? nullptr : v->second;
+}
+
+void QXM_TRegistry::Clear() { servers_.clear(); }
+
+extern "C" bool __QX_INITIALIZATION_FUNCTION_QXMWare__() { return qxinit::Run("QXMWare"); }

@@ -1,0 +1,2 @@
+// The resource database: files of sections with key=value lines.
+#pragma once

@@ -1,0 +1,54 @@
+// The output dictionary of a conversion: the parameter dictionary that the
+// RIP engine reads. Named sections ("task", "setup", "environment", ...) and
+// one section per job number; each section holds its items in the order of
+// their first write, and a later write of a key replaces value and comment
+// in place.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+struct CParamItem {
+  std::string key;
+  std::string value;
+  std::optional<std::string> comment;  // empty when none was passed
+};
+
+class CParamSection {
+ public:
+  // Writes `key`: appends a new item, or replaces value and comment of the
+  // item already there.
+  void Set(const std::string& key, const std::string& value, const char* comment);
+  const std::vector<CParamItem>& Items() const { return items_; }
+  // The item for `key`, or null.
+  const CParamItem* Find(const std::string& key) const;
+
+ private:
+  std::vector<CParamItem> items_;
+  std::unordered_map<std::string, size_t> index_;
+};
+
+class CParamDict {
+ public:
+  CParamSection& Section(const std::string& name);
+  CParamSection& JobSection(int jobNumber);
+
+  // Named sections in the order of their first write.
+  const std::vector<std::pair<std::string, CParamSection>>& Sections() const { return sections_; }
+  // Job sections by job number, ascending.
+  const std::map<int, CParamSection>& JobSections() const { return jobs_; }
+
+  // Lookups that create nothing; null when missing.
+  const CParamSection* FindSection(const std::string& name) const;
+  const CParamSection* FindJobSection(int jobNumber) const;
+
+  void ClearJobs() { jobs_.clear(); }
+
+ private:
+  std::vector<std::pair<std::string, CParamSection>> sections_;
+  std::map<int, CParamSection> jobs_;
+};

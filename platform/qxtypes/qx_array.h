@@ -1,0 +1,48 @@
+// QX_TArray: an array of values indexed from a lower bound (0 unless set)
+// to the upper bound, inclusive. Copies share their contents until one of
+// them changes (copy-on-write). An index outside the bounds raises
+// QX_EException.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "qx_any.h"
+
+class QX_TArray : public QX_TObject {
+  QX_DECLARE_CLASS(QX_TArray)
+
+ public:
+  QX_TArray();
+  explicit QX_TArray(int lowerBound);
+  QX_TArray(const QX_TArray& other) = default;
+  QX_TArray(const QX_TArray& other, int) : QX_TArray(other) {}
+  QX_TArray& operator=(const QX_TArray& other) = default;
+
+  int Size() const { return static_cast<int>(data_->items.size()); }
+  int LowerBound() const { return data_->lower; }
+  // LowerBound() + Size() - 1; for an empty array, LowerBound() - 1. Raises
+  // QX_EException where that is not a 32-bit integer.
+  int UpperBound() const;
+
+  // The element at `index` for reading.
+  const QX_TAny& operator[](int index) const;
+  // The element at `index` for writing.
+  QX_TAny& At(int index);
+
+  // Appends at the upper end; raises QX_EException when the upper bound
+  // would leave the 32-bit range.
+  void Append(const QX_TAny& value);
+
+  const std::vector<QX_TAny>& Items() const { return data_->items; }
+  bool SharesContentsWith(const QX_TArray& other) const { return data_ == other.data_; }
+
+ private:
+  struct Data {
+    int lower = 0;
+    std::vector<QX_TAny> items;
+  };
+  size_t Offset(int index) const;
+  void Detach();
+  std::shared_ptr<Data> data_;
+};

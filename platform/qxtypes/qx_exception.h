@@ -1,0 +1,25 @@
+// Errors of the value library. Every error is a std::exception whose text
+// says what failed, so the converter's guards handle it like any failure.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+class QX_EException : public std::runtime_error {
+ public:
+  explicit QX_EException(const std::string& what) : std::runtime_error(what) {}
+};
+
+// Raised by the checked conversion when a value is not of the expected class
+// (the illegal value included). The text names both classes and the source
+// unit and line that asked for the conversion.
+class QX_EIllegalCast : public QX_EException {
+ public:
+  QX_EIllegalCast(const std::string& expected, const std::string& actual, const char* sourceFile, int line);
+  const std::string& Expected() const { return expected_; }
+  const std::string& Actual() const { return actual_; }
+
+ private:
+  std::string expected_;
+  std::string actual_;
+};

@@ -1,0 +1,95 @@
+// Keyed collections of the value library: QX_TDict (text keys, entries in
+// the order they were added) and QX_TTree (the same shape, the class of the
+// configuration tree's nodes). Both share their contents with their copies
+// until one of them changes (copy-on-write): copying is constant time
+// whatever the size, and changing a copy never changes the original.
+//
+// A reference obtained from a writing accessor (Value) belongs to this
+// collection's contents as they are at that moment; copy the collection
+// after writing through it, not before.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "qx_any.h"
+#include "qx_string.h"
+
+class QX_TKeyedCollection : public QX_TObject {
+ public:
+  using Entry = std::pair<QX_TString, QX_TAny>;
+
+  bool HasKey(const QX_TString& key) const;
+  // The value for `key`, or the illegal value when the key is missing.
+  const QX_TAny& operator[](const QX_TString& key) const;
+  // The value for `key` for writing; a missing key is added (holding the
+  // illegal value until assigned).
+  QX_TAny& Value(const QX_TString& key);
+  // Sets the value for `key`, adding the key when it is missing.
+  void Add(const QX_TString& key, const QX_TAny& value);
+  // Removes `key`; false when it was missing.
+  bool Remove(const QX_TString& key);
+  // Number of entries.
+  long Entries() const { return static_cast<long>(data_->entries.size()); }
+
+  const std::vector<Entry>& Items() const { return data_->entries; }
+  std::vector<Entry>::const_iterator begin() const { return data_->entries.begin(); }
+  std::vector<Entry>::const_iterator end() const { return data_->entries.end(); }
+
+  // True when both share the same contents (a copy not yet changed).
+  bool SharesContentsWith(const QX_TKeyedCollection& other) const { return data_ == other.data_; }
+
+ protected:
+  QX_TKeyedCollection();
+  bool SameEntries(const QX_TKeyedCollection& other) const;
+
+ private:
+  struct Data {
+    std::vector<Entry> entries;
+    std::unordered_map<std::string, size_t> index;
+  };
+  void Detach();
+  std::shared_ptr<Data> data_;
+};
+
+class QX_TDict : public QX_TKeyedCollection {
+  QX_DECLARE_CLASS(QX_TDict)
+
+ public:
+  QX_TDict() = default;
+  QX_TDict(const QX_TDict& other) = default;
+  // The framework's copy form; the second argument is 0.
+  QX_TDict(const QX_TDict& other, int) : QX_TDict(other) {}
+  QX_TDict& operator=(const QX_TDict& other) = default;
+};
+
+class QX_TTree : public QX_TKeyedCollection {
+  QX_DECLARE_CLASS(QX_TTree)
+
+ public:
+  QX_TTree() = default;
+  QX_TTree(const QX_TTree& other) = default;
+  QX_TTree(const QX_TTree& other, int) : QX_TTree(other) {}
+  QX_TTree& operator=(const QX_TTree& other) = default;
+};
+
+// Walks the entries of a dictionary or tree in order:
+//   for (QX_TIterator it(dict); !it.IsDone(); it.Next()) use(it.Key(), it.Value());
+// The collection must outlive the iterator and stay unchanged while walked.
+class QX_TIterator {
+ public:
+  explicit QX_TIterator(const QX_TKeyedCollection& collection) : items_(&collection.Items()) {}
+  bool IsDone() const { return pos_ >= items_->size(); }
+  void Next() { ++pos_; }
+  QX_TIterator& operator++() { Next(); return *this; }
+  // Raise QX_EException when the walk is done.
+  const QX_TString& Key() const;
+  const QX_TAny& Value() const;
+
+ private:
+  const std::vector<QX_TKeyedCollection::Entry>* items_;
+  size_t pos_ = 0;
+};
