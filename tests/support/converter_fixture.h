@@ -39,6 +39,9 @@ class TestConverter : public CTicket2Dict_msbasetask {
   using CTicket2Dict_msbasetask::AddSetupGlobal;
   using CTicket2Dict_msbasetask::AddTask2Dict;
   using CTicket2Dict_msbasetask::DoCIPParams;
+  using CTicket2Dict_msbasetask::Fail;
+  using CTicket2Dict_msbasetask::Format;
+  using CTicket2Dict_msbasetask::FormatBounded;
   using CTicket2Dict_msbasetask::getFlavorName;
   using CTicket2Dict_msbasetask::Ink2IniEntry;
   using CTicket2Dict_msbasetask::dispatcherVersion;
