@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds and runs every test twice: a normal build (build/) and a build with
+# the address and undefined-behaviour sanitizers (build-asan/).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs="${T2D_JOBS:-2}"
+export T2D_REQUIRE_LOCALE=1
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DT2D_SANITIZE=ON -DT2D_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ctest --test-dir build-asan --output-on-failure -j"$jobs"
