@@ -1,0 +1,133 @@
+// ticket2dict: runs the RIP task's ticket conversion from a task file and
+// writes what the ticket turns into, and what the converter logged.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "conversion.h"
+#include "result_writer.h"
+#include "task_file.h"
+
+#ifndef T2D_VERSION
+#define T2D_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr int kExitConverted = 0;
+constexpr int kExitUnexpected = 1;
+constexpr int kExitBadTaskFile = 2;
+
+// Writes `text` to a temporary file beside `target` and renames it, so that
+// the target is either the whole result or untouched.
+void WriteAtomically(const std::string& target, const std::string& text) {
+  const std::filesystem::path path(target);
+  std::string pattern = (path.has_parent_path() ? path.parent_path() / ("." + path.filename().string())
+                                                : std::filesystem::path("." + path.filename().string()))
+                            .string() +
+                        ".XXXXXX";
+  const int fd = mkstemp(pattern.data());
+  if (fd < 0) throw std::runtime_error("can't write " + target + ": " + std::strerror(errno));
+  size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t n = write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const std::string reason = std::strerror(errno);
+      close(fd);
+      unlink(pattern.c_str());
+      throw std::runtime_error("can't write " + target + ": " + reason);
+    }
+    written += static_cast<size_t>(n);
+  }
+  if (close(fd) != 0 || std::rename(pattern.c_str(), target.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    unlink(pattern.c_str());
+    throw std::runtime_error("can't write " + target + ": " + reason);
+  }
+}
+
+int Run(const std::string& taskFilePath, const std::string& output, const std::string& format, bool cleanup) {
+  if (!__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__()) {
+    std::cerr << "ticket2dict: the converter's framework libraries did not initialize\n";
+    return kExitUnexpected;
+  }
+  std::string text;
+  const CTicket2Dict_msbasetask* converter = nullptr;
+  try {
+    const t2dhost::TaskFile file = t2dhost::ReadTaskFile(taskFilePath);
+    t2dhost::Conversion conversion(file);
+    conversion.Run();
+    converter = &conversion.Converter();
+    if (format == "ini") {
+      text = t2dhost::IniText(converter->Dictionary());
+      std::fflush(stdout);
+      for (const TW_TLogEntry& entry : conversion.Task().Log()) std::cerr << t2dhost::LogLine(entry) << "\n";
+      std::cerr.flush();
+    } else {
+      text = t2dhost::FormatJson(t2dhost::ResultJson(conversion));
+    }
+
+    if (output.empty()) {
+      std::fflush(stdout);
+      std::cout << text << std::flush;
+      if (!std::cout) throw std::runtime_error("can't write the result to standard output");
+    } else {
+      WriteAtomically(output, text);
+    }
+
+    if (cleanup)
+      for (const std::string& problem : t2dhost::CleanupTempFiles(conversion.Task()))
+        std::cerr << "ticket2dict: --cleanup: " << problem << "\n";
+  } catch (const t2dhost::TaskFileError& e) {
+    std::cerr << "ticket2dict: " << e.what() << "\n";
+    return kExitBadTaskFile;
+  }
+  return kExitConverted;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    CLI::App app{"Runs the RIP task's ticket conversion on a task file and writes the parameter dictionary, the task "
+                 "log, the template names, the temporary files and the job dictionaries.",
+                 "ticket2dict"};
+    app.set_version_flag("--version", std::string("ticket2dict ") + T2D_VERSION);
+    app.require_subcommand(1);
+
+    std::string taskFile, output, format = "json";
+    bool cleanup = false;
+    CLI::App* run = app.add_subcommand("run", "Convert TASKFILE and write the result");
+    run->add_option("TASKFILE", taskFile, "The task file (JSON)")->required();
+    run->add_option("-o,--output", output, "Write the result to FILE instead of standard output")
+        ->option_text("FILE");
+    run->add_option("--format", format, "json: the whole result; ini: the parameter dictionary only, the task log "
+                                        "on standard error")
+        ->check(CLI::IsMember({"json", "ini"}))
+        ->option_text("json|ini");
+    run->add_flag("--cleanup", cleanup, "Delete the temporary files registered with keep = false at the end");
+
+    try {
+      app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+      const int code = app.exit(e);
+      return code == 0 ? kExitConverted : kExitBadTaskFile;
+    }
+    return Run(taskFile, output, format, cleanup);
+  } catch (const std::exception& e) {
+    std::cerr << "ticket2dict: unexpected failure: " << e.what() << "\n";
+    return kExitUnexpected;
+  } catch (...) {
+    std::cerr << "ticket2dict: unexpected failure\n";
+    return kExitUnexpected;
+  }
+}

@@ -1,0 +1,39 @@
+// The result of a conversion: the JSON document of the task file's
+// contract, the parameter dictionary as INI text (--format ini), the task
+// log as lines, and the cleanup of the temporary files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "conversion.h"
+#include "param_dict.h"
+#include "task.h"
+#include "task_file.h"
+
+namespace t2dhost {
+
+// The result document: "dictionary", "log", "templateNames", "tempFiles",
+// "jobDictionaries".
+Json ResultJson(const Conversion& conversion);
+
+// JSON text: objects and arrays on one line when they fit in 100 columns,
+// else one member a line, indented by two blanks; ends with a line break.
+std::string FormatJson(const Json& json);
+
+// The parameter dictionary as INI text: the sections "task", "setup",
+// "environment" (each when present) and "job N" per job, one "key=value"
+// line per item, the item's comment on a "; " line before it.
+std::string IniText(const CParamDict& dictionary);
+
+// One task-log entry as a line (without line break): the level, the text
+// as a JSON string and, for the three-argument form, the argument in the
+// typed encoding.
+std::string LogLine(const TW_TLogEntry& entry);
+
+// Deletes the files registered with keep = false (a file also registered
+// with keep = true stays). Answers one sentence per file that could not be
+// deleted.
+std::vector<std::string> CleanupTempFiles(const TW_TTask& task);
+
+}  // namespace t2dhost

@@ -1,0 +1,696 @@
+#include "task_file.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
+namespace t2dhost {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Deeper nesting is refused before any recursive walk could exhaust the stack.
+constexpr int kMaxDepth = 200;
+
+// ---- Key paths -------------------------------------------------------------
+
+bool IsPlainKey(const std::string& key) {
+  if (key.empty()) return false;
+  for (char c : key) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                    c == '-' || c == '@';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// The path of member `key` of the value at `where`: "a.b", or a["x y"] for a
+// key that is not a plain word.
+std::string Member(const std::string& where, const std::string& key) {
+  if (IsPlainKey(key)) return where.empty() ? key : where + "." + key;
+  return where + "[" + Json(key).dump(-1, ' ', false, Json::error_handler_t::replace) + "]";
+}
+
+std::string Element(const std::string& where, size_t index) { return where + "[" + std::to_string(index) + "]"; }
+
+std::string KindOf(const Json& j) {
+  switch (j.type()) {
+    case Json::value_t::null: return "null";
+    case Json::value_t::boolean: return "true/false";
+    case Json::value_t::string: return "a text";
+    case Json::value_t::number_integer:
+    case Json::value_t::number_unsigned: return "an integer";
+    case Json::value_t::number_float: return "a number with a fraction or exponent";
+    case Json::value_t::array: return "an array";
+    case Json::value_t::object: return "an object";
+    default: return "an unsupported value";
+  }
+}
+
+std::string Quoted(const std::string& text) { return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+// ---- Parsing ---------------------------------------------------------------
+
+// Tracks where the parser is, to name duplicate keys and too deep nesting by
+// their key path.
+class ParseWatcher {
+ public:
+  explicit ParseWatcher(std::string file) : file_(std::move(file)) {}
+
+  bool operator()(int depth, Json::parse_event_t event, Json& parsed) {
+    switch (event) {
+      case Json::parse_event_t::object_start:
+      case Json::parse_event_t::array_start:
+        if (depth >= kMaxDepth || stack_.size() >= static_cast<size_t>(kMaxDepth))
+          throw TaskFileError(file_ + ": " + Named(Compose(stack_.size())) + ": nested deeper than " +
+                              std::to_string(kMaxDepth) + " levels");
+        stack_.push_back(Frame{event == Json::parse_event_t::object_start, {}, {}, 0});
+        break;
+      case Json::parse_event_t::key: {
+        Frame& frame = stack_.back();
+        const std::string key = parsed.get<std::string>();
+        if (!frame.keys.insert(key).second)
+          throw TaskFileError(file_ + ": " + Member(Compose(stack_.size() - 1), key) + ": the key " + Quoted(key) +
+                              " appears twice in one object");
+        frame.key = key;
+        break;
+      }
+      case Json::parse_event_t::object_end:
+      case Json::parse_event_t::array_end:
+        stack_.pop_back();
+        ElementDone();
+        break;
+      case Json::parse_event_t::value:
+        ElementDone();
+        break;
+    }
+    return true;
+  }
+
+ private:
+  struct Frame {
+    bool isObject;
+    std::set<std::string> keys;
+    std::string key;
+    size_t index;
+  };
+
+  void ElementDone() {
+    if (!stack_.empty() && !stack_.back().isObject) ++stack_.back().index;
+  }
+
+  // The path of the container opened by frame `count` (the first `count`
+  // frames name the way down to it).
+  std::string Compose(size_t count) const {
+    std::string path;
+    for (size_t i = 0; i < count && i < stack_.size(); ++i)
+      path = stack_[i].isObject ? Member(path, stack_[i].key) : Element(path, stack_[i].index);
+    return path;
+  }
+  static std::string Named(const std::string& path) { return path.empty() ? "(top level)" : path; }
+
+  std::string file_;
+  std::vector<Frame> stack_;
+};
+
+Json Parse(const std::string& text, const std::string& file) {
+  try {
+    return Json::parse(text, ParseWatcher(file), true, false);
+  } catch (const Json::parse_error& e) {
+    // "[json.exception.parse_error.101] parse error at line 3, column 5: <problem>"
+    static const std::regex kPosition("parse error at line ([0-9]+), column ([0-9]+): (.*)");
+    std::smatch m;
+    const std::string what = e.what();
+    if (std::regex_search(what, m, kPosition))
+      throw TaskFileError(file + ":" + m[1].str() + ":" + m[2].str() + ": not valid JSON: " + m[3].str());
+    throw TaskFileError(file + ": not valid JSON: " + what);
+  } catch (const Json::exception& e) {
+    std::string what = e.what();
+    const auto close = what.find("] ");
+    if (what.rfind("[json.exception.", 0) == 0 && close != std::string::npos) what = what.substr(close + 2);
+    throw TaskFileError(file + ": not valid JSON: " + what);
+  }
+}
+
+// ---- Values ----------------------------------------------------------------
+
+enum class IntegerKind { kNotInteger, kInteger, kHuge };
+
+// A JSON number written without '.', 'e' or 'E'.
+IntegerKind IntegerOf(const Json& j, int64_t& value) {
+  if (j.is_number_integer() && !j.is_number_unsigned()) {
+    value = j.get<int64_t>();
+    return IntegerKind::kInteger;
+  }
+  if (j.is_number_unsigned()) {
+    const uint64_t u = j.get<uint64_t>();
+    if (u > static_cast<uint64_t>(INT64_MAX)) return IntegerKind::kHuge;
+    value = static_cast<int64_t>(u);
+    return IntegerKind::kInteger;
+  }
+  return IntegerKind::kNotInteger;
+}
+
+class Reader {
+ public:
+  Reader(std::string file, std::string baseFolder) : file_(std::move(file)), base_(std::move(baseFolder)) {}
+
+  [[noreturn]] void Fail(const std::string& where, const std::string& problem) const {
+    throw TaskFileError(file_ + ": " + (where.empty() ? std::string("(top level)") : where) + ": " + problem);
+  }
+
+  // A typed value; with `trees`, plain objects become QX_TTree (the CFS tree).
+  QX_TAny Value(const Json& j, const std::string& where, bool trees = false) const {
+    switch (j.type()) {
+      case Json::value_t::string: return QX_TString(j.get_ref<const std::string&>());
+      case Json::value_t::boolean: return QX_TAny(j.get<bool>());
+      case Json::value_t::number_integer:
+      case Json::value_t::number_unsigned: {
+        int64_t v = 0;
+        if (IntegerOf(j, v) == IntegerKind::kInteger && v >= INT32_MIN && v <= INT32_MAX)
+          return QX_TInt32(static_cast<int32_t>(v));
+        return QX_TDouble(j.get<double>());
+      }
+      case Json::value_t::number_float: return QX_TDouble(j.get<double>());
+      case Json::value_t::array: {
+        QX_TArray array;
+        for (size_t i = 0; i < j.size(); ++i) array.Append(Value(j[i], Element(where, i), trees));
+        return array;
+      }
+      case Json::value_t::object: {
+        if (IsTagged(j)) return Tagged(j, where, trees);
+        if (trees) return Entries<QX_TTree>(j, where, trees);
+        return Entries<QX_TDict>(j, where, trees);
+      }
+      case Json::value_t::null:
+        Fail(where, "null is not a value here; write {\"@illegal\": null} for the illegal value");
+      default: Fail(where, "unsupported JSON value");
+    }
+  }
+
+  template <class Collection>
+  Collection Entries(const Json& j, const std::string& where, bool trees) const {
+    Collection collection;
+    for (auto it = j.begin(); it != j.end(); ++it) collection.Add(it.key(), Value(it.value(), Member(where, it.key()), trees));
+    return collection;
+  }
+
+  static bool IsTagged(const Json& j) {
+    for (auto it = j.begin(); it != j.end(); ++it)
+      if (!it.key().empty() && it.key()[0] == '@') return true;
+    return false;
+  }
+
+  int64_t TagInteger(const Json& n, const std::string& where, const char* tag, int64_t low, int64_t high,
+                     const char* range) const {
+    int64_t v = 0;
+    const IntegerKind kind = IntegerOf(n, v);
+    if (kind == IntegerKind::kNotInteger)
+      Fail(where, std::string("{\"") + tag + "\": ...} needs an integer (a number without '.', 'e' or 'E'), not " +
+                      KindOf(n));
+    if (kind == IntegerKind::kHuge || v < low || v > high)
+      Fail(where, std::string("{\"") + tag + "\": " + n.dump() + "} is out of the " + range + " range");
+    return v;
+  }
+
+  QX_TAny Tagged(const Json& j, const std::string& where, bool trees) const {
+    if (j.contains("@array")) {
+      for (auto it = j.begin(); it != j.end(); ++it)
+        if (it.key() != "@array" && it.key() != "@lower")
+          Fail(where, "a tagged value has exactly the keys of its tag; " + Quoted(it.key()) + " is one too many");
+      if (!j.contains("@lower")) Fail(where, "{\"@array\": [...]} needs \"@lower\" beside it");
+      const Json& items = j.at("@array");
+      if (!items.is_array()) Fail(where, "\"@array\" needs an array, not " + KindOf(items));
+      const int64_t lower = TagInteger(j.at("@lower"), where, "@lower", INT32_MIN, INT32_MAX, "32-bit signed");
+      QX_TArray array(static_cast<int32_t>(lower));
+      if (!items.empty() && lower + static_cast<int64_t>(items.size()) - 1 > INT32_MAX)
+        Fail(where, "the array's upper bound leaves the 32-bit signed range");
+      for (size_t i = 0; i < items.size(); ++i) array.Append(Value(items[i], Element(where, i), trees));
+      return array;
+    }
+    if (j.size() != 1) {
+      auto it = j.begin();
+      ++it;
+      Fail(where, "a tagged value has exactly the keys of its tag; " + Quoted(it.key()) + " is one too many");
+    }
+    const std::string tag = j.begin().key();
+    const Json& n = j.begin().value();
+    if (tag == "@int32")
+      return QX_TInt32(static_cast<int32_t>(TagInteger(n, where, "@int32", INT32_MIN, INT32_MAX, "32-bit signed")));
+    if (tag == "@uint32")
+      return QX_TUInt32(static_cast<uint32_t>(TagInteger(n, where, "@uint32", 0, UINT32_MAX, "32-bit unsigned")));
+    if (tag == "@uint16")
+      return QX_TUInt16(static_cast<uint16_t>(TagInteger(n, where, "@uint16", 0, UINT16_MAX, "16-bit unsigned")));
+    if (tag == "@double") {
+      if (n.is_number()) return QX_TDouble(n.get<double>());
+      if (n.is_string()) {
+        const std::string& s = n.get_ref<const std::string&>();
+        if (s == "nan") return QX_TDouble(std::nan(""));
+        if (s == "inf") return QX_TDouble(HUGE_VAL);
+        if (s == "-inf") return QX_TDouble(-HUGE_VAL);
+      }
+      Fail(where, "{\"@double\": ...} needs a number, not " + KindOf(n));
+    }
+    if (tag == "@url") {
+      if (!n.is_string()) Fail(where, "{\"@url\": ...} needs a text, not " + KindOf(n));
+      try {
+        return UrlFromText(n.get_ref<const std::string&>(), base_);
+      } catch (const std::exception& e) {
+        Fail(where, e.what());
+      }
+    }
+    if (tag == "@tree" || tag == "@dict") {
+      if (!n.is_object()) Fail(where, "{\"" + tag + "\": ...} needs an object, not " + KindOf(n));
+      if (tag == "@tree") return Entries<QX_TTree>(n, where, trees);
+      return Entries<QX_TDict>(n, where, trees);
+    }
+    if (tag == "@illegal") {
+      if (!n.is_null()) Fail(where, "{\"@illegal\": ...} takes null, not " + KindOf(n));
+      return QX_TAny();
+    }
+    if (tag == "@userinfo") {
+      if (!n.is_string()) Fail(where, "{\"@userinfo\": ...} needs a text, not " + KindOf(n));
+      return QX_TUserInfo(QX_TString(n.get_ref<const std::string&>()));
+    }
+    if (tag == "@lower") Fail(where, "\"@lower\" goes only beside \"@array\"");
+    Fail(where, "unknown tag " + Quoted(tag));
+  }
+
+  // ---- Task file structure -------------------------------------------------
+
+  const Json& Object(const Json& j, const std::string& where) const {
+    if (!j.is_object()) Fail(where, "needs an object, not " + KindOf(j));
+    return j;
+  }
+
+  void AllowKeys(const Json& j, const std::string& where, std::initializer_list<const char*> allowed) const {
+    for (auto it = j.begin(); it != j.end(); ++it) {
+      bool known = false;
+      for (const char* a : allowed) known = known || it.key() == a;
+      if (!known) {
+        std::string list;
+        for (const char* a : allowed) list += (list.empty() ? "" : ", ") + std::string(a);
+        Fail(Member(where, it.key()), "unknown key (known here: " + list + ")");
+      }
+    }
+  }
+
+  // The member `key`, or null when absent.
+  static const Json* Find(const Json& j, const char* key) {
+    auto it = j.find(key);
+    if (it == j.end() || it->is_null()) return nullptr;
+    return &*it;
+  }
+
+  std::string Text(const Json& j, const std::string& where) const {
+    if (!j.is_string()) Fail(where, "needs a text, not " + KindOf(j));
+    return j.get<std::string>();
+  }
+
+  std::string OptionalText(const Json& parent, const char* key, const std::string& where) const {
+    const Json* j = Find(parent, key);
+    return j ? Text(*j, Member(where, key)) : std::string();
+  }
+
+  int32_t Int32(const Json& j, const std::string& where) const {
+    int64_t v = 0;
+    const IntegerKind kind = IntegerOf(j, v);
+    if (kind == IntegerKind::kNotInteger) Fail(where, "needs an integer, not " + KindOf(j));
+    if (kind == IntegerKind::kHuge || v < INT32_MIN || v > INT32_MAX)
+      Fail(where, "the integer " + j.dump() + " is out of the 32-bit signed range");
+    return static_cast<int32_t>(v);
+  }
+
+  int32_t OptionalInt32(const Json& parent, const char* key, const std::string& where) const {
+    const Json* j = Find(parent, key);
+    return j ? Int32(*j, Member(where, key)) : 0;
+  }
+
+  QX_TDict Dict(const Json& j, const std::string& where) const {
+    QX_TAny v = Value(j, where);
+    if (v.IsIllegal() || std::strcmp(v.ClassName(), QX_TDict::kClassName) != 0)
+      Fail(where, "needs a dictionary (a JSON object), not " + std::string(v.ClassName()));
+    return static_cast<const QX_TDict&>(*v.Object());
+  }
+
+  QX_TArray Array(const Json& j, const std::string& where) const {
+    QX_TAny v = Value(j, where);
+    if (v.IsIllegal() || std::strcmp(v.ClassName(), QX_TArray::kClassName) != 0)
+      Fail(where, "needs an array, not " + std::string(v.ClassName()));
+    return static_cast<const QX_TArray&>(*v.Object());
+  }
+
+  // The key of a "types" or "ij" table: a URL text, or a local path that
+  // becomes one as {"@url": ...} would.
+  std::string UrlKey(const std::string& key, const std::string& where) const {
+    try {
+      return UrlFromText(key, base_).Text().Str();
+    } catch (const std::exception& e) {
+      Fail(where, e.what());
+    }
+  }
+
+  TaskFile Read(const Json& root) const {
+    TaskFile task;
+    task.path = file_;
+    Object(root, "");
+    AllowKeys(root, "", {"options", "verbosity", "task", "ticket", "setup", "jobs", "servers", "shares"});
+
+    if (const Json* options = Find(root, "options")) {
+      Object(*options, "options");
+      for (auto it = options->begin(); it != options->end(); ++it) {
+        const std::string where = Member("options", it.key());
+        if (it.key().find('\0') != std::string::npos)
+          Fail(where, "an option's name is handed over as a C text and can't hold a NUL character");
+        TaskOption option{it.key(), CUnivType()};
+        if (it->is_string())
+          option.value = it->get<std::string>();
+        else if (it->is_number_integer())
+          option.value = Int32(*it, where);
+        else
+          Fail(where, "an option is an integer or a text, not " + KindOf(*it));
+        task.options.push_back(option);
+      }
+    }
+    task.verbosity = OptionalInt32(root, "verbosity", "");
+
+    if (const Json* t = Find(root, "task")) {
+      Object(*t, "task");
+      AllowKeys(*t, "task", {"mergeId", "templateNames"});
+      task.mergeId = OptionalText(*t, "mergeId", "task");
+      if (const Json* names = Find(*t, "templateNames")) {
+        Object(*names, "task.templateNames");
+        for (auto it = names->begin(); it != names->end(); ++it) {
+          const std::string where = Member("task.templateNames", it.key());
+          TemplateName name{it.key(), std::nullopt};
+          if (!it->is_null()) {
+            QX_TAny value = Value(*it, where);
+            const char* cls = value.ClassName();
+            if (std::strcmp(cls, QX_TString::kClassName) != 0 && std::strcmp(cls, QX_TURL::kClassName) != 0)
+              Fail(where, "a template name's value is a text, {\"@url\": ...} or null, not " + std::string(cls));
+            name.value = value;
+          }
+          task.templateNames.push_back(name);
+        }
+      }
+    }
+
+    if (const Json* t = Find(root, "ticket")) {
+      Object(*t, "ticket");
+      AllowKeys(*t, "ticket", {"deviceName", "taskId", "shortId", "userName", "configuration", "work"});
+      task.deviceName = OptionalText(*t, "deviceName", "ticket");
+      task.taskId = OptionalText(*t, "taskId", "ticket");
+      task.shortId = OptionalText(*t, "shortId", "ticket");
+      task.userName = OptionalText(*t, "userName", "ticket");
+      if (const Json* c = Find(*t, "configuration")) task.configuration = Dict(*c, "ticket.configuration");
+      if (const Json* w = Find(*t, "work")) task.work = Dict(*w, "ticket.work");
+    }
+
+    if (const Json* s = Find(root, "setup")) ReadSetup(*s, task);
+    ReadJobs(root, task);
+
+    if (const Json* servers = Find(root, "servers")) {
+      Object(*servers, "servers");
+      for (auto it = servers->begin(); it != servers->end(); ++it)
+        task.servers.emplace_back(it.key(), ReadServer(*it, Member("servers", it.key())));
+    }
+
+    if (const Json* shares = Find(root, "shares")) {
+      Object(*shares, "shares");
+      for (auto it = shares->begin(); it != shares->end(); ++it) {
+        const std::string where = Member("shares", it.key());
+        if (it.key().empty()) Fail(where, "a shared folder needs a local path");
+        task.shares.emplace_back(it.key(), Text(*it, where));
+      }
+    }
+    return task;
+  }
+
+  void ReadSetup(const Json& s, TaskFile& task) const {
+    Object(s, "setup");
+    AllowKeys(s, "setup",
+              {"master", "masterDictionary", "filmIndex", "optimizedExposure", "pageFlags", "pageList", "jobs"});
+    SetupCall setup;
+    const Json* master = Find(s, "master");
+    if (master == nullptr) Fail("setup.master", "missing: the setup needs the master's name");
+    setup.master = Text(*master, "setup.master");
+    setup.filmIndex = OptionalInt32(s, "filmIndex", "setup");
+    setup.optimizedExposure = OptionalInt32(s, "optimizedExposure", "setup");
+    if (const Json* flags = Find(s, "pageFlags")) {
+      if (!flags->is_array() || flags->size() != 4)
+        Fail("setup.pageFlags", "needs an array of four integers, not " + KindOf(*flags) +
+                                    (flags->is_array() ? " of " + std::to_string(flags->size()) : std::string()));
+      for (size_t i = 0; i < 4; ++i) setup.pageFlags[i] = Int32((*flags)[i], Element("setup.pageFlags", i));
+    }
+    setup.pageList = OptionalText(s, "pageList", "setup");
+    if (setup.pageList.find('\0') != std::string::npos)
+      Fail("setup.pageList", "the page list is handed over as a C text and can't hold a NUL character");
+
+    // The master dictionary, and where its "Jobs" would be.
+    std::string masterWhere;
+    if (const Json* m = Find(s, "masterDictionary")) {
+      setup.masterDictionary = Dict(*m, "setup.masterDictionary");
+      masterWhere = "setup.masterDictionary";
+    } else {
+      const std::string mastersWhere = "ticket.configuration.Masters";
+      masterWhere = Member(mastersWhere, setup.master);
+      const QX_TAny& masters = task.configuration[QX_TString("Masters")];
+      if (masters.IsIllegal())
+        Fail(mastersWhere, "missing: the master " + Quoted(setup.master) + " of setup.master is looked up there");
+      if (std::strcmp(masters.ClassName(), QX_TDict::kClassName) != 0)
+        Fail(mastersWhere, "needs a dictionary, not " + std::string(masters.ClassName()));
+      const QX_TDict& dict = static_cast<const QX_TDict&>(*masters.Object());
+      if (!dict.HasKey(QX_TString(setup.master)))
+        Fail(masterWhere, "missing: the master " + Quoted(setup.master) + " of setup.master is not under \"Masters\"");
+      const QX_TAny& entry = dict[QX_TString(setup.master)];
+      if (entry.IsIllegal() || std::strcmp(entry.ClassName(), QX_TDict::kClassName) != 0)
+        Fail(masterWhere, "the master needs a dictionary, not " + std::string(entry.ClassName()));
+      setup.masterDictionary = static_cast<const QX_TDict&>(*entry.Object());
+    }
+
+    if (const Json* jobs = Find(s, "jobs")) {
+      task.jobsArray = Array(*jobs, "setup.jobs");
+    } else if (setup.masterDictionary.HasKey(QX_TString("Jobs"))) {
+      const QX_TAny& jobs = setup.masterDictionary[QX_TString("Jobs")];
+      if (jobs.IsIllegal() || std::strcmp(jobs.ClassName(), QX_TArray::kClassName) != 0)
+        Fail(Member(masterWhere, "Jobs"),
+             "the master's \"Jobs\" is the jobs array when setup.jobs is absent; it needs an array, not " +
+                 std::string(jobs.ClassName()));
+      task.jobsArray = static_cast<const QX_TArray&>(*jobs.Object());
+    }
+    task.setup = setup;
+  }
+
+  void ReadJobs(const Json& root, TaskFile& task) const {
+    const Json* jobs = Find(root, "jobs");
+    if (jobs == nullptr) {
+      if (task.setup)
+        for (int32_t i = 0; i < task.jobsArray.Size(); ++i) task.jobs.push_back(AddJobCall{i, 0, QX_TArray()});
+      return;
+    }
+    if (!jobs->is_array()) Fail("jobs", "needs an array of AddJob calls, not " + KindOf(*jobs));
+    std::vector<AddJobCall> calls;
+    for (size_t i = 0; i < jobs->size(); ++i) {
+      const std::string where = Element("jobs", i);
+      const Json& call = (*jobs)[i];
+      Object(call, where);
+      AllowKeys(call, where, {"index", "jobFlag", "jobArray"});
+      const Json* index = Find(call, "index");
+      if (index == nullptr) Fail(Member(where, "index"), "missing: every AddJob call needs the job's index");
+      AddJobCall job;
+      job.index = Int32(*index, Member(where, "index"));
+      job.jobFlag = OptionalInt32(call, "jobFlag", where);
+      if (const Json* a = Find(call, "jobArray")) job.jobArray = Array(*a, Member(where, "jobArray"));
+      calls.push_back(job);
+    }
+    // Without a setup neither SetupDict nor any AddJob is called.
+    if (task.setup) task.jobs = std::move(calls);
+  }
+
+  template <class Map>
+  void ValueTable(const Json& j, const std::string& where, Map& out, bool urlKeys = false) const {
+    Object(j, where);
+    for (auto it = j.begin(); it != j.end(); ++it) {
+      const std::string w = Member(where, it.key());
+      out[urlKeys ? UrlKey(it.key(), w) : it.key()] = Value(*it, w);
+    }
+  }
+
+  ServerAnswers ReadServer(const Json& j, const std::string& where) const {
+    if (!j.is_object()) Fail(where, "a server is an object of services, not " + KindOf(j));
+    ServerAnswers server;
+    for (auto it = j.begin(); it != j.end(); ++it) {
+      const std::string& service = it.key();
+      const std::string w = Member(where, service);
+      const Json& entry = *it;
+      if (service != "CFS" && service != "FileServer" && service != "ElemServer" && service != "QXCMS" &&
+          service != "IPLServer")
+        Fail(w, "unknown service (known: CFS, FileServer, ElemServer, QXCMS, IPLServer)");
+      if (entry.is_null()) Fail(w, "a service needs an object (write {} for one without answers)");
+      Object(entry, w);
+      if (service == "CFS") {
+        AllowKeys(entry, w, {"tree", "roots", "expand"});
+        CFSAnswers cfs;
+        if (const Json* tree = Find(entry, "tree")) {
+          Object(*tree, Member(w, "tree"));
+          QX_TAny value = Value(*tree, Member(w, "tree"), true);
+          if (std::strcmp(value.ClassName(), QX_TTree::kClassName) != 0)
+            Fail(Member(w, "tree"), "needs a nested object, not " + std::string(value.ClassName()));
+          cfs.tree = static_cast<const QX_TTree&>(*value.Object());
+        }
+        if (const Json* roots = Find(entry, "roots")) ValueTable(*roots, Member(w, "roots"), cfs.roots);
+        if (const Json* expand = Find(entry, "expand")) ValueTable(*expand, Member(w, "expand"), cfs.expand);
+        server.cfs = std::move(cfs);
+      } else if (service == "FileServer") {
+        AllowKeys(entry, w, {"types"});
+        FileServerAnswers files;
+        if (const Json* types = Find(entry, "types")) {
+          const std::string tw = Member(w, "types");
+          Object(*types, tw);
+          for (auto t = types->begin(); t != types->end(); ++t) {
+            const std::string ew = Member(tw, t.key());
+            files.types[UrlKey(t.key(), ew)] = Text(*t, ew);
+          }
+        }
+        server.fileServer = std::move(files);
+      } else if (service == "ElemServer") {
+        AllowKeys(entry, w, {"jobs", "ij"});
+        ElemServerAnswers elems;
+        if (const Json* jobs = Find(entry, "jobs")) ValueTable(*jobs, Member(w, "jobs"), elems.jobs);
+        if (const Json* ij = Find(entry, "ij")) ValueTable(*ij, Member(w, "ij"), elems.ij, true);
+        server.elemServer = std::move(elems);
+      } else if (service == "QXCMS") {
+        AllowKeys(entry, w, {"books", "answers"});
+        CMSAnswers cms;
+        if (const Json* books = Find(entry, "books")) {
+          const std::string bw = Member(w, "books");
+          Object(*books, bw);
+          for (auto b = books->begin(); b != books->end(); ++b) {
+            const std::string ew = Member(bw, b.key());
+            if (!b->is_array()) Fail(ew, "a book needs an array of ink names, not " + KindOf(*b));
+            std::vector<std::string>& inks = cms.books[b.key()];
+            for (size_t i = 0; i < b->size(); ++i) inks.push_back(Text((*b)[i], Element(ew, i)));
+          }
+        }
+        if (const Json* answers = Find(entry, "answers")) {
+          const std::string aw = Member(w, "answers");
+          Object(*answers, aw);
+          for (auto b = answers->begin(); b != answers->end(); ++b)
+            ValueTable(*b, Member(aw, b.key()), cms.answers[b.key()]);
+        }
+        server.cms = std::move(cms);
+      } else {
+        AllowKeys(entry, w, {"dataFolder"});
+        IPLAnswers ipl;
+        if (const Json* folder = Find(entry, "dataFolder")) ipl.dataFolder = Value(*folder, Member(w, "dataFolder"));
+        server.ipl = std::move(ipl);
+      }
+    }
+    return server;
+  }
+
+ private:
+  std::string file_;
+  std::string base_;
+};
+
+}  // namespace
+
+std::string MemberPath(const std::string& where, const std::string& key) { return Member(where, key); }
+
+QX_TURL UrlFromText(const std::string& text, const std::string& baseFolder) {
+  const QX_TString t(text);
+  if (text.empty() || QX_TURL::IsUrlText(t)) return QX_TURL(t);
+  if (text[0] == '/' || text[0] == '\\') return QX_TURL::LocalToURL(t);
+  // A relative path lies in the task file's folder, so that examples carry
+  // their own data wherever they are checked out.
+  return QX_TURL::LocalToURL(QX_TString((fs::path(baseFolder) / text).lexically_normal().string()));
+}
+
+QX_TAny DecodeValue(const Json& json, const std::string& file, const std::string& where,
+                    const std::string& baseFolder) {
+  return Reader(file, baseFolder).Value(json, where);
+}
+
+TaskFile ReadTaskFileText(const std::string& text, const std::string& path, const std::string& baseFolder) {
+  const Json root = Parse(text, path);
+  return Reader(path, baseFolder).Read(root);
+}
+
+TaskFile ReadTaskFile(const std::string& path) {
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) throw TaskFileError(path + ": can't read the task file: it is a folder");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw TaskFileError(path + ": can't read the task file: " + std::strerror(errno));
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) throw TaskFileError(path + ": can't read the task file: read error");
+  const fs::path absolute = fs::absolute(fs::path(path), ec);
+  const std::string base = ec ? std::string(".") : absolute.lexically_normal().parent_path().string();
+  return ReadTaskFileText(content.str(), path, base);
+}
+
+// ---- Encoding --------------------------------------------------------------
+
+namespace {
+
+Json EncodeEntries(const QX_TKeyedCollection& collection) {
+  Json object = Json::object();
+  for (const auto& entry : collection) object[entry.first.Str()] = EncodeValue(entry.second);
+  return object;
+}
+
+bool HasTagLikeKey(const QX_TKeyedCollection& collection) {
+  for (const auto& entry : collection)
+    if (!entry.first.IsEmpty() && entry.first.Text()[0] == '@') return true;
+  return false;
+}
+
+}  // namespace
+
+Json EncodeValue(const QX_TAny& value) {
+  if (value.IsIllegal()) return Json{{"@illegal", nullptr}};
+  const QX_TObject& object = *value.Object();
+  const std::string cls = object.ClassName();
+  if (cls == QX_TString::kClassName) return static_cast<const QX_TString&>(object).Str();
+  if (cls == QX_TBool::kClassName) return static_cast<const QX_TBool&>(object).Value();
+  if (cls == QX_TInt32::kClassName) return static_cast<const QX_TInt32&>(object).Value();
+  if (cls == QX_TUInt32::kClassName) return Json{{"@uint32", static_cast<const QX_TUInt32&>(object).Value()}};
+  if (cls == QX_TUInt16::kClassName) return Json{{"@uint16", static_cast<const QX_TUInt16&>(object).Value()}};
+  if (cls == QX_TDouble::kClassName) {
+    const double d = static_cast<const QX_TDouble&>(object).Value();
+    if (std::isnan(d)) return Json{{"@double", "nan"}};
+    if (std::isinf(d)) return Json{{"@double", d > 0 ? "inf" : "-inf"}};
+    // A double is always written with a fraction or exponent, so it reads
+    // back as a double; the tag is needed only where it would not.
+    return d;
+  }
+  if (cls == QX_TURL::kClassName) return Json{{"@url", static_cast<const QX_TURL&>(object).Text().Str()}};
+  if (cls == QX_TTree::kClassName) return Json{{"@tree", EncodeEntries(static_cast<const QX_TTree&>(object))}};
+  if (cls == QX_TDict::kClassName) {
+    const auto& dict = static_cast<const QX_TDict&>(object);
+    if (HasTagLikeKey(dict)) return Json{{"@dict", EncodeEntries(dict)}};
+    return EncodeEntries(dict);
+  }
+  if (cls == QX_TArray::kClassName) {
+    const auto& array = static_cast<const QX_TArray&>(object);
+    Json items = Json::array();
+    for (const QX_TAny& item : array.Items()) items.push_back(EncodeValue(item));
+    if (array.LowerBound() == 0) return items;
+    Json tagged = Json::object();
+    tagged["@array"] = std::move(items);
+    tagged["@lower"] = array.LowerBound();
+    return tagged;
+  }
+  if (cls == QX_TUserInfo::kClassName) return Json{{"@userinfo", static_cast<const QX_TUserInfo&>(object).Name().Str()}};
+  return Json{{"@class", cls}};
+}
+
+}  // namespace t2dhost
