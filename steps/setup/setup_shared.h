@@ -1,0 +1,57 @@
+// Helpers shared by the setup steps: job base names, quoting, the scan of a
+// file name template for "job" inside a placeholder, reading integers from
+// the ticket, and the output file naming of the global setup.
+#pragma once
+
+#include <string>
+
+#include "qxtypes.h"
+#include "task.h"
+#include "ticket.h"
+
+class CFSProxy;
+
+namespace t2d_setup {
+
+// A check of a setup step that did not pass: the message key to log and the
+// problem for the step's failure sentence. The step turns it into its
+// failure (key at level 2, then the sentence).
+struct CheckFailure {
+  const char* messageKey;
+  std::string problem;
+};
+
+// The job name up to, not including, its last '.'; a name without '.' is
+// its own base name.
+inline std::string BaseName(const QX_TString& jobName) {
+  const long dot = jobName.ReverseFind('.');
+  return dot == QX_TString::npos ? jobName.Str() : jobName.Str().substr(0, static_cast<size_t>(dot));
+}
+
+// The text in double quotes, whatever its length.
+inline std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// True when some occurrence of "job" in the lower-cased `name` lies inside a
+// placeholder: between the end of the previous occurrence (or the start) and
+// this one, a '<' is left without a '>' after it.
+bool JobInsidePlaceholder(const std::string& name);
+
+// Sets template name `name` to `value` when it is defined already.
+void SetIfDefined(TName& names, const char* name, const QX_TString& value);
+
+// The output file name of the global setup, from the options' "FileName".
+struct OutputName {
+  std::string output;  // the value of "Output", quoted
+  bool merged;         // jobs with different base names: "extendfilename" = "0"
+};
+
+// Derives the output name from `fileName` (fixed name, job name or
+// template) and the master's "Jobs"; in the template case it also fills the
+// task's template names (placeholders, build number, smart names). Raises
+// CheckFailure for the naming checks; other errors (a job entry of the wrong
+// type, a missing "JobName" in the template case, a missing
+// "ResultsFromPreviousTask") pass to the caller.
+OutputName MakeOutputName(AT_TTicket& ticket, TW_TTask& task, CFSProxy& cfs, const QX_TString& fileName,
+                          const QX_TDict& master, int filmIndex);
+
+}  // namespace t2d_setup
