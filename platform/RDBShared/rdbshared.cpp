@@ -6,6 +6,7 @@
 #include "rdbshared.h"
 
 #define SI_NO_CONVERSION  // UTF-8 texts throughout; no wide-character form
+#define SI_IMPLEMENTATION  // the template definitions, instantiated here
 #include <SimpleIni.h>
 
 #include <cerrno>
