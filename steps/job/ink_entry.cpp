@@ -1,4 +1,80 @@
-// Ink entries: the key and value text of one selected ink.
+// Ink entries: the key and value text of one selected ink. The ink is
+// checked against its book on the colour management server, and for a
+// dispatcher older than 7.4 the book is mapped onto the books such a
+// dispatcher knows (process, pantone, designer).
+#include <clocale>
+#include <cstring>
+#include <string>
+
+#include "cms_tproxy.h"
 #include "ticket2dict_msbasetask.h"
 
-void CTicket2Dict_msbasetask::Ink2IniEntry(QX_TDict&, int, char*, char*, bool) {}
+namespace {
+
+constexpr const char* kStep = "Ink2IniEntry";
+// Room of the ink name, the book and the dot shape, terminator included.
+constexpr size_t kInkTextCapacity = 256;
+// The first dispatcher that knows every ink book and reads the
+// vertical-bar form of an entry.
+constexpr int kInkBookDispatcher = 704000;
+
+}  // namespace
+
+void CTicket2Dict_msbasetask::Ink2IniEntry(QX_TDict& ink, int index, char* key, char* value, bool isPdfJob) {
+  std::setlocale(LC_NUMERIC, "C");
+
+  // An ink without a name or a type gets no entry.
+  if (!ink.HasKey("Color") || !ink.HasKey("Type")) return;
+
+  std::string book;
+  if (ink.HasKey("InkBook")) {
+    book = FormatBounded(kStep, "InkBook", kInkTextCapacity, "%s", T2D_CAST(QX_TString, ink["InkBook"]).Text());
+  } else {
+    book = FormatBounded(kStep, "Type", kInkTextCapacity, "%s", T2D_CAST(QX_TString, ink["Type"]).Text());
+    if (book == "Pantone") book = "pms1000c";
+  }
+  const std::string name =
+      FormatBounded(kStep, "Color", kInkTextCapacity, "%s", T2D_CAST(QX_TString, ink["Color"]).Text());
+
+  CMSServerProxy cms("");
+  if (!cms.TIDB_InkExists(QX_TString(book), QX_TString(name))) {
+    Task().LogMessage(1, Format("Ink <%s> is not found in the Book <%s> specified in XMP. Forcing unregistered",
+                                name.c_str(), book.c_str())
+                             .c_str());
+    book.clear();
+  }
+
+  if (dispatcherVersion == -1) Task().LogMessage(1, "DispatcherVersion not specified");
+  if (dispatcherVersion < kInkBookDispatcher) {
+    Task().LogMessage(1,
+                      "Dispatcher is not in sync with server: ink books will hav to be remapped to Process, PANTONE "
+                      "Colors Coated or Designer for the dispatcher");
+    if (book != "process" && book != "Process" && book != "pms1000c") book = "designer";
+    if (book == "pms1000c") book = "pantone";
+  } else if (book.empty() && !isPdfJob) {
+    book = "designer";
+  }
+
+  // The entry's key is needed first: a value that doesn't fit is refused
+  // under the key it would have been written with.
+  const std::string entryKey =
+      index == 0 ? std::string("ink") : FormatBounded(kStep, "ink key", kInkKeyCapacity, "ink%d", index);
+
+  std::string entryValue;
+  if (ink.HasKey("LPI") && ink.HasKey("Angle") && ink.HasKey("Dotshape")) {
+    std::string dotShape =
+        FormatBounded(kStep, "Dotshape", kInkTextCapacity, "%s", T2D_CAST(QX_TString, ink["Dotshape"]).Text());
+    if (QX_TString(dotShape).CompareWith("Unknown", true) == 0) dotShape.clear();
+    const double angle = T2D_CAST(QX_TDouble, ink["Angle"]).Value();
+    const double lpi = T2D_CAST(QX_TDouble, ink["LPI"]).Value();
+    const char* form = isPdfJob && dispatcherVersion >= kInkBookDispatcher ? "\"(%s|%s|%.15g|%.15g|%s)\""
+                                                                           : "\"(%s,%s,%.15g,%.15g,%s)\"";
+    entryValue = FormatBounded(kStep, entryKey.c_str(), kInkValueCapacity, form, name.c_str(), book.c_str(), lpi,
+                               angle, dotShape.c_str());
+  } else {
+    entryValue = FormatBounded(kStep, entryKey.c_str(), kInkValueCapacity, "\"(%s,%s)\"", name.c_str(), book.c_str());
+  }
+
+  std::memcpy(key, entryKey.c_str(), entryKey.size() + 1);
+  std::memcpy(value, entryValue.c_str(), entryValue.size() + 1);
+}

@@ -1,6 +1,170 @@
-// Placement: position, scale and margins.
+// Placement: where a job's image lies on the output. The job's four margins
+// and its horizontal and vertical position, from its rotation, scales,
+// selected area and (in AddPositionInfo) the master's distortion factors.
+// Lengths arrive as integers and are written divided by 254.0.
+#include <cstdint>
+
 #include "ticket2dict_msbasetask.h"
 
-void CTicket2Dict_msbasetask::AddPositionInfo(AT_TTicket&, QX_TDict&, int) {}
+namespace {
 
-void CTicket2Dict_msbasetask::AddPositionInfo_setButNoDistortion(AT_TTicket&, QX_TDict&, int) {}
+constexpr double kLengthUnit = 254.0;
+
+// An unsigned 32-bit ticket value taken part in the arithmetic as a signed
+// 32-bit value (two's complement), without relying on an out-of-range
+// conversion.
+int32_t AsSigned32(uint32_t value) {
+  if (value <= static_cast<uint32_t>(INT32_MAX)) return static_cast<int32_t>(value);
+  return -static_cast<int32_t>(~value) - 1;
+}
+
+// a - b of two 32-bit values with the 32-bit two's-complement wrap-around.
+int32_t Difference32(int32_t a, int32_t b) {
+  return AsSigned32(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
+// What the placement reads from the job dictionary, with its defaults.
+struct Placement {
+  int32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;  // selected area: top, left, bottom, right
+  bool areaSet = false;
+  double top = 0, bottom = 0, left = 0, right = 0;
+  int32_t quarterTurns = 0;
+  double vScale = 1.0, hScale = 1.0;
+  int32_t width = 0, height = 0;
+};
+
+int32_t IntOr(const QX_TDict& job, const char* key, int32_t fallback) {
+  return job.HasKey(key) ? T2D_CAST(QX_TInt32, job[key]).Value() : fallback;
+}
+
+// Scales are read through the value's own conversion to a double, so any
+// numeric class is accepted.
+double ScaleOr(const QX_TDict& job, const char* key) { return job.HasKey(key) ? job[key].AsDouble() : 1.0; }
+
+void ReadSelectArea(const QX_TDict& job, Placement& p) {
+  if (!job.HasKey("SelectArea") || job["SelectArea"] == QX_TAny::Illegal()) return;
+  const QX_TArray& area = T2D_CAST(QX_TArray, job["SelectArea"]);
+  p.s0 = AsSigned32(T2D_CAST(QX_TUInt32, area[0]).Value());
+  p.s1 = AsSigned32(T2D_CAST(QX_TUInt32, area[1]).Value());
+  p.s2 = AsSigned32(T2D_CAST(QX_TUInt32, area[2]).Value());
+  p.s3 = AsSigned32(T2D_CAST(QX_TUInt32, area[3]).Value());
+  p.areaSet = p.s0 != 0 || p.s1 != 0 || p.s2 != 0 || p.s3 != 0;
+}
+
+void ReadMargins(const QX_TDict& job, Placement& p) {
+  p.top = IntOr(job, "TopMargin", 0);
+  p.bottom = IntOr(job, "BottomMargin", 0);
+  p.left = IntOr(job, "LeftMargin", 0);
+  p.right = IntOr(job, "RightMargin", 0);
+}
+
+void ReadTurnsAndScales(const QX_TDict& job, Placement& p) {
+  // Truncates toward zero: -89 is no turn, -90 one turn back.
+  p.quarterTurns = IntOr(job, "Rotation", 0) / 90;
+  p.vScale = ScaleOr(job, "VScale");
+  p.hScale = ScaleOr(job, "HScale");
+}
+
+// The area's right and bottom edges default to the job's width and height.
+// A zero area stays "not set".
+void ReadSizes(const QX_TDict& job, Placement& p) {
+  p.width = IntOr(job, "HSize", 0);
+  p.height = IntOr(job, "VSize", 0);
+  if (p.s3 == 0) p.s3 = p.width;
+  if (p.s2 == 0) p.s2 = p.height;
+}
+
+// Positions before the division by the length unit. The leading margin
+// turns with the job: left, top, right, bottom horizontally and top, right,
+// bottom, left vertically for 0 to 3 quarter turns. A job is cropped when it
+// has a selected area and a width and height; the crop of the leading edge
+// is then subtracted. Any other turn count places the job at its plain
+// position, without margin, scale, factor or crop.
+bool Cropped(const Placement& p) { return p.areaSet && p.width != 0 && p.height != 0; }
+double RightCrop(const Placement& p) { return Cropped(p) ? static_cast<double>(Difference32(p.width, p.s3)) : 0.0; }
+double BottomCrop(const Placement& p) { return Cropped(p) ? static_cast<double>(Difference32(p.height, p.s2)) : 0.0; }
+double TopCrop(const Placement& p) { return Cropped(p) ? static_cast<double>(p.s0) : 0.0; }
+double LeftCrop(const Placement& p) { return Cropped(p) ? static_cast<double>(p.s1) : 0.0; }
+
+double HorizontalPosition(const Placement& p, double x, double hd) {
+  switch (p.quarterTurns) {
+    case 0: return (x + p.hScale * p.left) * hd - LeftCrop(p);
+    case 1: return (x + p.vScale * p.top) * hd - TopCrop(p);
+    case 2: return (x + p.hScale * p.right) * hd - RightCrop(p);
+    case 3: return (x + p.vScale * p.bottom) * hd - BottomCrop(p);
+    default: return x;
+  }
+}
+
+double VerticalPosition(const Placement& p, double y, double vd) {
+  switch (p.quarterTurns) {
+    case 0: return (y + p.vScale * p.top) * vd - TopCrop(p);
+    case 1: return (y + p.hScale * p.right) * vd - RightCrop(p);
+    case 2: return (y + p.vScale * p.bottom) * vd - BottomCrop(p);
+    case 3: return (y + p.hScale * p.left) * vd - LeftCrop(p);
+    default: return y;
+  }
+}
+
+}  // namespace
+
+void CTicket2Dict_msbasetask::AddPositionInfo(AT_TTicket& ticket, QX_TDict& job, int jobNumber) {
+  // The comment names the flavour; it is formatted without a length limit.
+  const std::string comment = Format("Added by Kestrel/%s task", getFlavorName().c_str());
+
+  Placement p;
+  ReadSelectArea(job, p);
+  ReadMargins(job, p);
+  AddItemJob(jobNumber, "job_mtop", Format("%.15g", p.top / kLengthUnit).c_str(), comment.c_str());
+  AddItemJob(jobNumber, "job_mbot", Format("%.15g", p.bottom / kLengthUnit).c_str(), comment.c_str());
+  AddItemJob(jobNumber, "job_mlft", Format("%.15g", p.left / kLengthUnit).c_str(), comment.c_str());
+  AddItemJob(jobNumber, "job_mrit", Format("%.15g", p.right / kLengthUnit).c_str(), comment.c_str());
+  ReadTurnsAndScales(job, p);
+  ReadSizes(job, p);
+
+  // The master's distortion factors.
+  const QX_TDict parameters = ticket.Configuration();
+  if (!parameters.HasKey("Masters"))
+    Fail("AddPositionInfo", "qxmsm.nomasters", "job has no masters ");
+  const QX_TDict& masters = T2D_CAST(QX_TDict, parameters["Masters"]);
+  const QX_TDict& master = T2D_CAST(QX_TDict, masters[QX_TString(masterName)]);
+  const QX_TDict& options = T2D_CAST(QX_TDict, master["Options"]);
+
+  // A horizontal distortion that differs between the top and the bottom edge
+  // can't be applied as one factor: the position then takes none.
+  double hd = 1.0;
+  if (options.HasKey("HDistortion")) {
+    hd = T2D_CAST(QX_TDouble, options["HDistortion"]).Value();
+    if (options.HasKey("HTopDistortion") && options.HasKey("HDownDistortion")) {
+      const double top = T2D_CAST(QX_TDouble, options["HTopDistortion"]).Value();
+      const double down = T2D_CAST(QX_TDouble, options["HDownDistortion"]).Value();
+      if (!(top == down)) hd = 1.0;
+    }
+  }
+  const double vd = options.HasKey("VDistortion") ? T2D_CAST(QX_TDouble, options["VDistortion"]).Value() : 1.0;
+
+  const double hpos = HorizontalPosition(p, IntOr(job, "HPos", 0), hd);
+  AddItemJob(jobNumber, "hpos", Format("%.15g", hpos / kLengthUnit).c_str(), comment.c_str());
+  const double vpos = VerticalPosition(p, IntOr(job, "VPos", 0), vd);
+  AddItemJob(jobNumber, "vpos", Format("%.15g", vpos / kLengthUnit).c_str(), comment.c_str());
+}
+
+void CTicket2Dict_msbasetask::AddPositionInfo_setButNoDistortion(AT_TTicket&, QX_TDict& job, int jobNumber) {
+  const char* comment = "Added by Mistral base task";
+
+  Placement p;
+  ReadSelectArea(job, p);
+  ReadMargins(job, p);
+  AddItemJob(jobNumber, "job_mtop", Format("%.15g", p.top / kLengthUnit).c_str(), comment);
+  AddItemJob(jobNumber, "job_mbot", Format("%.15g", p.bottom / kLengthUnit).c_str(), comment);
+  AddItemJob(jobNumber, "job_mlft", Format("%.15g", p.left / kLengthUnit).c_str(), comment);
+  AddItemJob(jobNumber, "job_mrit", Format("%.15g", p.right / kLengthUnit).c_str(), comment);
+  ReadTurnsAndScales(job, p);
+  AddItemJob(jobNumber, "scale", Format("%.15g,%.15g", p.vScale, p.hScale).c_str(), comment);
+  ReadSizes(job, p);
+
+  const double hpos = HorizontalPosition(p, IntOr(job, "HPos", 0), 1.0);
+  AddItemJob(jobNumber, "hpos", Format("%.15g", hpos / kLengthUnit).c_str(), comment);
+  const double vpos = VerticalPosition(p, IntOr(job, "VPos", 0), 1.0);
+  AddItemJob(jobNumber, "vpos", Format("%.15g", vpos / kLengthUnit).c_str(), comment);
+}
