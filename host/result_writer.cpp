@@ -8,8 +8,6 @@ namespace t2dhost {
 
 namespace {
 
-constexpr size_t kLineWidth = 100;
-
 std::string Scalar(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
 std::string Compact(const Json& j) {
@@ -29,14 +27,28 @@ std::string Compact(const Json& j) {
   return Scalar(j);
 }
 
-void Pretty(std::string& out, const Json& j, size_t indent) {
-  if (!j.is_structured() || j.empty()) {
+// A scalar, an empty container, or a tagged scalar such as {"@uint32": 7}.
+bool IsScalarLike(const Json& j) {
+  if (!j.is_structured() || j.empty()) return true;
+  return j.is_object() && j.size() == 1 && !j.begin().key().empty() && j.begin().key()[0] == '@' &&
+         !j.begin().value().is_structured();
+}
+
+bool IsFlat(const Json& j) {
+  for (const Json& member : j)
+    if (!IsScalarLike(member)) return false;
+  return true;
+}
+
+// The layout depends on the shape of the values only, never on their
+// lengths: flat arrays, and small flat objects that are array elements
+// (items, log entries, inks), take one line; everything else one member a
+// line.
+constexpr size_t kOneLineMembers = 8;
+
+void Pretty(std::string& out, const Json& j, size_t indent, bool arrayElement) {
+  if (IsScalarLike(j) || (IsFlat(j) && (j.is_array() || (arrayElement && j.size() <= kOneLineMembers)))) {
     out += Compact(j);
-    return;
-  }
-  const std::string compact = Compact(j);
-  if (indent + compact.size() <= kLineWidth) {
-    out += compact;
     return;
   }
   const std::string inner(indent + 2, ' ');
@@ -45,7 +57,7 @@ void Pretty(std::string& out, const Json& j, size_t indent) {
   for (auto it = j.begin(); it != j.end(); ++it, ++i) {
     out += inner;
     if (j.is_object()) out += Scalar(Json(it.key())) + ": ";
-    Pretty(out, it.value(), indent + 2);
+    Pretty(out, it.value(), indent + 2, j.is_array());
     out += i + 1 < j.size() ? ",\n" : "\n";
   }
   out += std::string(indent, ' ') + (j.is_object() ? "}" : "]");
@@ -110,7 +122,7 @@ bool IsFixedSection(const std::string& name) {
 
 std::string FormatJson(const Json& json) {
   std::string out;
-  Pretty(out, json, 0);
+  Pretty(out, json, 0, false);
   return out + "\n";
 }
 

@@ -17,8 +17,10 @@ namespace t2dhost {
 // "jobDictionaries".
 Json ResultJson(const Conversion& conversion);
 
-// JSON text: objects and arrays on one line when they fit in 100 columns,
-// else one member a line, indented by two blanks; ends with a line break.
+// JSON text, indented by two blanks, ending with a line break. Arrays of
+// scalars, and objects of at most eight scalars inside arrays (items, log
+// entries, inks), take one line; other containers one member a line. Tagged scalars such
+// as {"@uint32": 7} count as scalars.
 std::string FormatJson(const Json& json);
 
 // The parameter dictionary as INI text: the sections "task", "setup",

@@ -1,0 +1,310 @@
+// The ticket2dict program end to end: command line, exit codes, malformed
+// task files, --format ini, --cleanup, the server that QX_SERVER picks.
+#ifdef T2D_HOST_PROGRAM
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "host_program.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using hosttest::ReadFile;
+using hosttest::TempDir;
+using hosttest::WriteFile;
+using Json = nlohmann::ordered_json;
+
+size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// ---- Malformed task files ---------------------------------------------------
+
+struct Malformed {
+  const char* name;
+  const char* content;  // null: the file does not exist
+  const char* position;  // what the message names: ":line:column:" or the key path
+  const char* problem;
+};
+
+const Malformed kMalformed[] = {
+    {"not_json", "{\"options\": nope}", ":1:", "not valid JSON"},
+    {"truncated", "{\"ticket\": {\"deviceName\": \"P1\",\n  \"taskId\": \"T", ":2:", "not valid JSON"},
+    {"empty_file", "", ":1:1:", "not valid JSON"},
+    {"unknown_tag", "{\"ticket\": {\"configuration\": {\"X\": {\"@int64\": 5}}}}", ": ticket.configuration.X: ",
+     "unknown tag \"@int64\""},
+    {"tag_with_extra_key", "{\"ticket\": {\"work\": {\"N\": {\"@int32\": 5, \"@uint32\": 6}}}}", ": ticket.work.N: ",
+     "\"@uint32\" is one too many"},
+    {"tag_with_plain_extra_key", "{\"ticket\": {\"work\": {\"N\": {\"@url\": \"/a\", \"x\": 1}}}}", ": ticket.work.N: ",
+     "\"x\" is one too many"},
+    {"int32_out_of_range", "{\"ticket\": {\"work\": {\"N\": {\"@int32\": 2147483648}}}}", ": ticket.work.N: ",
+     "out of the 32-bit signed range"},
+    {"uint16_of_70000", "{\"ticket\": {\"work\": {\"N\": {\"@uint16\": 70000}}}}", ": ticket.work.N: ",
+     "out of the 16-bit unsigned range"},
+    {"uint32_negative", "{\"ticket\": {\"work\": {\"N\": {\"@uint32\": -1}}}}", ": ticket.work.N: ",
+     "out of the 32-bit unsigned range"},
+    {"int_tag_with_fraction", "{\"ticket\": {\"work\": {\"N\": {\"@int32\": 1.5}}}}", ": ticket.work.N: ",
+     "needs an integer"},
+    {"url_tag_with_number", "{\"ticket\": {\"work\": {\"U\": {\"@url\": 7}}}}", ": ticket.work.U: ", "needs a text"},
+    {"array_without_lower", "{\"ticket\": {\"work\": {\"A\": {\"@array\": [1]}}}}", ": ticket.work.A: ",
+     "needs \"@lower\""},
+    {"plain_null_value", "{\"ticket\": {\"work\": {\"Inputfolder\": null}}}", ": ticket.work.Inputfolder: ",
+     "{\"@illegal\": null}"},
+    {"setup_without_master", "{\"setup\": {\"pageList\": \"\"}}", ": setup.master: ", "missing"},
+    {"master_not_under_masters",
+     "{\"ticket\": {\"configuration\": {\"Masters\": {\"M1\": {}}}}, \"setup\": {\"master\": \"M2\"}}",
+     ": ticket.configuration.Masters.M2: ", "not under \"Masters\""},
+    {"no_masters_at_all", "{\"setup\": {\"master\": \"M1\"}}", ": ticket.configuration.Masters: ", "missing"},
+    {"job_without_index",
+     "{\"setup\": {\"master\": \"M1\", \"masterDictionary\": {}}, \"jobs\": [{\"index\": 0}, {\"jobFlag\": 1}]}",
+     ": jobs[1].index: ", "missing"},
+    {"non_object_server", "{\"servers\": {\"\": 5}}", ": servers[\"\"]: ", "a server is an object of services"},
+    {"unknown_service", "{\"servers\": {\"\": {\"CMS\": {}}}}", ": servers[\"\"].CMS: ", "unknown service"},
+    {"unknown_top_level_key", "{\"server\": {}}", ": server: ", "unknown key"},
+    {"duplicate_key", "{\"ticket\": {\"taskId\": \"a\", \"taskId\": \"b\"}}", ": ticket.taskId: ", "appears twice"},
+    {"page_flags_of_three", "{\"setup\": {\"master\": \"M\", \"masterDictionary\": {}, \"pageFlags\": [0, 0, 0]}}",
+     ": setup.pageFlags: ", "four integers"},
+    {"option_of_wrong_kind", "{\"options\": {\"DispatcherVersion\": 7.5}}", ": options.DispatcherVersion: ",
+     "an integer or a text"},
+    {"option_the_converter_refuses", "{\"options\": {\"DispatcherVersion\": \"new\"}}",
+     ": options.DispatcherVersion: ", "refuses the option"},
+    {"text_of_wrong_kind", "{\"ticket\": {\"deviceName\": 17}}", ": ticket.deviceName: ", "needs a text"},
+    {"configuration_not_a_dictionary", "{\"ticket\": {\"configuration\": [1]}}", ": ticket.configuration: ",
+     "needs a dictionary"},
+    {"deep_nesting", nullptr, ": ", "nested deeper than"},
+    {"missing_file", nullptr, ": ", "can't read the task file"},
+};
+
+class MalformedTaskFile : public ::testing::TestWithParam<Malformed> {};
+
+TEST_P(MalformedTaskFile, ExitsWithTwoAndOneLineNamingFilePositionAndProblem) {
+  const Malformed& c = GetParam();
+  TempDir dir;
+  const std::string task = dir.File("task.json");
+  if (c.content != nullptr) {
+    WriteFile(task, c.content);
+  } else if (std::string(c.name) == "deep_nesting") {
+    WriteFile(task, std::string(100000, '[') + std::string(100000, ']'));
+  }
+  // An earlier result must survive a failed run untouched.
+  const std::string result = dir.File("result.json");
+  WriteFile(result, "earlier result");
+
+  const auto run = hosttest::Run({"run", task, "-o", result});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(Lines(run.err), 1u) << run.err;
+  EXPECT_EQ(run.err.rfind("ticket2dict: " + task, 0), 0u) << run.err;
+  EXPECT_NE(run.err.find(task + c.position), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(c.problem), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(result), "earlier result");
+  EXPECT_EQ(FilesIn(dir.Path()), (c.content ? std::vector<std::string>{"result.json", "task.json"}
+                                            : FilesIn(dir.Path())));
+  EXPECT_TRUE(run.out.empty()) << run.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MalformedTaskFile, ::testing::ValuesIn(kMalformed),
+                         [](const ::testing::TestParamInfo<Malformed>& info) { return std::string(info.param.name); });
+
+TEST(HostProgram, AFolderIsNotATaskFile) {
+  TempDir dir;
+  const auto run = hosttest::Run({"run", dir.Path()});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("it is a folder"), std::string::npos) << run.err;
+}
+
+// ---- Command line ----------------------------------------------------------
+
+TEST(HostProgram, VersionAndHelp) {
+  const auto version = hosttest::Run({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_TRUE(std::regex_match(version.out, std::regex("ticket2dict [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+
+  const auto help = hosttest::Run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("run"), std::string::npos);
+  const auto runHelp = hosttest::Run({"run", "--help"});
+  EXPECT_EQ(runHelp.exitCode, 0);
+  EXPECT_NE(runHelp.out.find("--cleanup"), std::string::npos);
+  EXPECT_NE(runHelp.out.find("--format"), std::string::npos);
+}
+
+TEST(HostProgram, CommandLineMistakesExitWithTwo) {
+  TempDir dir;
+  WriteFile(dir.File("t.json"), "{}");
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{}, {"convert", dir.File("t.json")}, {"run"},
+        {"run", dir.File("t.json"), "--format", "xml"}, {"run", dir.File("t.json"), "--bogus"}}) {
+    const auto run = hosttest::Run(arguments);
+    EXPECT_EQ(run.exitCode, 2) << ::testing::PrintToString(arguments);
+    EXPECT_FALSE(run.err.empty());
+  }
+}
+
+TEST(HostProgram, AnEmptyTaskFileGivesAnEmptyResult) {
+  TempDir dir;
+  WriteFile(dir.File("t.json"), "{}");
+  const auto run = hosttest::Run({"run", dir.File("t.json")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Json::parse(run.out),
+            Json::parse(R"({"dictionary": {"task": [], "setup": [], "environment": [], "jobs": {}}, "log": [],
+                            "templateNames": {}, "tempFiles": [], "jobDictionaries": []})"));
+}
+
+TEST(HostProgram, AResultThatCantBeWrittenExitsWithOne) {
+  TempDir dir;
+  WriteFile(dir.File("t.json"), "{}");
+  const auto run = hosttest::Run({"run", dir.File("t.json"), "-o", dir.File("no/such/folder/out.json")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("can't write"), std::string::npos) << run.err;
+}
+
+TEST(HostProgram, OutputFileHoldsTheWholeResultAndNothingBeside) {
+  TempDir dir;
+  WriteFile(dir.File("t.json"), "{\"ticket\": {\"deviceName\": \"Platesetter 1\"}, "
+                                "\"setup\": {\"master\": \"M\", \"masterDictionary\": {}}}");
+  const auto run = hosttest::Run({"run", dir.File("t.json"), "-o", dir.File("out.json")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(run.out.empty());
+  const Json result = Json::parse(ReadFile(dir.File("out.json")));
+  EXPECT_EQ(result["dictionary"]["task"][0], Json::parse(R"({"key": "DeviceName", "value": "Platesetter 1"})"));
+  EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"out.json", "t.json"}));
+}
+
+// ---- Typed values reach the converter as their class ------------------------
+
+TEST(HostProgram, TaggedTreeIsNotTheDictionaryTheConverterExpects) {
+  TempDir dir;
+  for (const char* options : {"{}", "{\"@tree\": {}}", "{\"@dict\": {}}"}) {
+    WriteFile(dir.File("t.json"), std::string("{\"setup\": {\"master\": \"M\", \"masterDictionary\": {\"Options\": ") +
+                                      options + ", \"Info\": {}, \"Jobs\": []}}}");
+    const auto run = hosttest::Run({"run", dir.File("t.json")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string log = Json::parse(run.out)["log"].dump();
+    const bool refused = log.find("expected QX_TDict, got QX_TTree") != std::string::npos;
+    EXPECT_EQ(refused, std::string(options).find("@tree") != std::string::npos) << options << " " << log;
+  }
+}
+
+// ---- Servers ------------------------------------------------------------------
+
+// A task whose environment step asks the CFS for the fonts root: the
+// default server and "press2" answer different roots.
+const char* const kTwoServers = R"({
+  "ticket": {"configuration": {"Masters": {"M": {"Options": {}, "Info": {}, "Jobs": []}}},
+             "work": {"ResultsFromPreviousTask": {"WorksForJobs": {}}}},
+  "setup": {"master": "M"},
+  "servers": {
+    "": {"ElemServer": {}, "CFS": {"roots": {"qx_data_fonts": {"@url": "/srv/qx/default-fonts"}}}},
+    "press2": {"ElemServer": {}, "CFS": {"roots": {"qx_data_fonts": {"@url": "/srv/qx/press2-fonts"}}}}
+  },
+  "shares": {"/srv/qx": "\\\\riphost\\qx"}
+})";
+
+std::string EnvironmentItem(const Json& result, const std::string& key) {
+  for (const Json& item : result["dictionary"]["environment"])
+    if (item["key"] == key) return item["value"].get<std::string>();
+  return "<absent>";
+}
+
+TEST(HostProgram, QxServerPicksTheServer) {
+  TempDir dir;
+  WriteFile(dir.File("t.json"), kTwoServers);
+
+  const auto byDefault = hosttest::RunProgram({"run", dir.File("t.json")}, {{"QX_SERVER", std::nullopt}});
+  ASSERT_EQ(byDefault.exitCode, 0) << byDefault.err;
+  EXPECT_EQ(EnvironmentItem(Json::parse(byDefault.out), "QX_DATA_FONTS"), "\\\\riphost\\qx\\default-fonts");
+
+  const auto press2 = hosttest::RunProgram({"run", dir.File("t.json")}, {{"QX_SERVER", std::string("press2")}});
+  ASSERT_EQ(press2.exitCode, 0) << press2.err;
+  const Json result = Json::parse(press2.out);
+  EXPECT_EQ(EnvironmentItem(result, "QX_DATA_FONTS"), "\\\\riphost\\qx\\press2-fonts");
+  EXPECT_EQ(EnvironmentItem(result, "QX_SERVER"), "press2");
+}
+
+TEST(HostProgram, AnUnknownServerRefusesTheConnection) {
+  TempDir dir;
+  WriteFile(dir.File("t.json"), kTwoServers);
+  const auto run = hosttest::RunProgram({"run", dir.File("t.json")}, {{"QX_SERVER", std::string("nowhere")}});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const Json result = Json::parse(run.out);
+  EXPECT_EQ(result["dictionary"]["environment"], Json::array());
+  EXPECT_NE(result["log"].dump().find("connection refused"),
+            std::string::npos)
+      << result["log"].dump();
+  EXPECT_NE(result["log"].dump().find("on server \\\"nowhere\\\""), std::string::npos) << result["log"].dump();
+}
+
+// ---- --format ini ------------------------------------------------------------
+
+TEST(HostProgram, IniFormatWritesTheDictionaryAndTheLogGoesToStandardError) {
+  TempDir dir;
+  WriteFile(dir.File("t.json"), R"({
+    "ticket": {"deviceName": "Platesetter 1", "userName": "alice",
+               "configuration": {"Masters": {"M": {"Options": {}, "Info": {}, "Jobs": []}}},
+               "work": {"ResultsFromPreviousTask": {"WorksForJobs": {}}}},
+    "setup": {"master": "M"},
+    "servers": {"": {"ElemServer": {}, "CFS": {"roots": {"qx_data_fonts": {"@url": "/opt/fonts"}}}}}
+  })");
+  const auto run = hosttest::Run({"run", dir.File("t.json"), "--format", "ini"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("[task]\nDeviceName=Platesetter 1\nUserName=alice\n\n", 0), 0u) << run.out;
+  EXPECT_NE(run.out.find("\n[environment]\n"), std::string::npos);
+  EXPECT_NE(run.out.find("\nIOB_USE_CFS=*\n"), std::string::npos);
+  // One log entry a line: level, the text as a JSON string, the argument.
+  EXPECT_NE(run.err.find("0 \"qxmsm.fontsnotexported\" \"/opt/fonts\\\\\"\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("0 \"qxmsm.nocmsresource\"\n"), std::string::npos) << run.err;
+}
+
+// ---- --cleanup ----------------------------------------------------------------
+
+class CleanupTest : public ::testing::Test {
+ protected:
+  CleanupTest() {
+    const fs::path examples = fs::path(T2D_SOURCE_DIR) / "examples";
+    fs::copy(examples / "cip3-ipl", fs::path(dir.Path()) / "cip3-ipl", fs::copy_options::recursive);
+    task = ReadFile((examples / "cip3.json").string());
+  }
+  std::vector<std::string> Copies() const {
+    std::vector<std::string> names;
+    for (const std::string& name : FilesIn(dir.File("cip3-ipl")))
+      if (name.find("C7.") != std::string::npos) names.push_back(name);
+    return names;
+  }
+  TempDir dir;
+  std::string task;
+};
+
+TEST_F(CleanupTest, DeletesOnlyFilesRegisteredWithKeepFalse) {
+  const std::vector<std::string> both{"PlateSettings.iniC7.ini", "PressConfig.datC7.dat"};
+
+  WriteFile(dir.File("cip3.json"), task);
+  auto run = hosttest::Run({"run", dir.File("cip3.json"), "-o", dir.File("out.json")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Copies(), both) << "without --cleanup every registered file stays";
+  const Json registered = Json::parse(ReadFile(dir.File("out.json")))["tempFiles"];
+  ASSERT_EQ(registered.size(), 2u);
+  EXPECT_EQ(registered[0]["keep"], false);
+
+  run = hosttest::Run({"run", dir.File("cip3.json"), "-o", dir.File("out.json"), "--cleanup"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(Copies().empty());
+  EXPECT_EQ(Json::parse(ReadFile(dir.File("out.json")))["tempFiles"], registered) << "deleted files stay listed";
+
+  hosttest::ReplaceAll(task, "\"Keep_CIP_ini\": \"0\"", "\"Keep_CIP_ini\": \"1\"");
+  WriteFile(dir.File("cip3.json"), task);
+  run = hosttest::Run({"run", dir.File("cip3.json"), "-o", dir.File("out.json"), "--cleanup"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Copies(), both) << "files registered with keep true stay";
+}
+
+}  // namespace
+
+#endif  // T2D_HOST_PROGRAM

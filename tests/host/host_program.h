@@ -1,0 +1,128 @@
+// Running the built ticket2dict program from the tests: a temporary folder,
+// file helpers and a child process whose exit code, standard output and
+// standard error are captured.
+#pragma once
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace hosttest {
+
+// A fresh temporary folder, removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "t2dhost.XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+struct ProgramRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the program with `arguments`; `environment` sets (a value) or unsets
+// (no value) variables for the child only.
+inline ProgramRun RunProgram(const std::vector<std::string>& arguments,
+                             const std::map<std::string, std::optional<std::string>>& environment = {}) {
+  TempDir capture;
+  const std::string outPath = capture.File("stdout"), errPath = capture.File("stderr");
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (out < 0 || err < 0) _exit(126);
+    dup2(out, 1);
+    dup2(err, 2);
+    for (const auto& variable : environment) {
+      if (variable.second)
+        setenv(variable.first.c_str(), variable.second->c_str(), 1);
+      else
+        unsetenv(variable.first.c_str());
+    }
+    std::vector<std::string> all{T2D_HOST_PROGRAM};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ProgramRun run;
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  run.out = ReadFile(outPath);
+  run.err = ReadFile(errPath);
+  return run;
+}
+
+// The program with QX_SERVER unset, as the examples expect.
+inline ProgramRun Run(const std::vector<std::string>& arguments) {
+  return RunProgram(arguments, {{"QX_SERVER", std::nullopt}});
+}
+
+inline std::string HostName() {
+  char name[512] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return std::string();
+  return name;
+}
+
+inline void ReplaceAll(std::string& text, const std::string& what, const std::string& with) {
+  if (what.empty()) return;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+    text.replace(at, what.size(), with);
+}
+
+// The normalisation of the expected results (tools/update-goldens.sh does
+// the same): the temporary folder becomes <tmp>, the machine's host name in
+// the environment item "QX_SERVER" becomes <hostname>.
+inline std::string Normalise(std::string text, const std::string& tempFolder) {
+  ReplaceAll(text, tempFolder, "<tmp>");
+  const std::string host = HostName();
+  ReplaceAll(text, "{\"key\": \"QX_SERVER\", \"value\": \"" + host + "\"}",
+             "{\"key\": \"QX_SERVER\", \"value\": \"<hostname>\"}");
+  ReplaceAll(text, "\nQX_SERVER=" + host + "\n", "\nQX_SERVER=<hostname>\n");
+  return text;
+}
+
+}  // namespace hosttest
