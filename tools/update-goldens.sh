@@ -37,7 +37,13 @@ for task in "$root"/examples/*.json; do
   done
   work_pattern=$(sed_escape "$work")
   for format in json ini; do
-    env -u QX_SERVER "$program" run "$work/$name.json" --format "$format" -o "$work/result.$format" 2>/dev/null
+    if ! env -u QX_SERVER "$program" run "$work/$name.json" --format "$format" -o "$work/result.$format" \
+        > "$work/stdout" 2> "$work/stderr"; then
+      cat "$work/stderr" >&2
+      echo "update-goldens: $name.json failed; nothing written for it" >&2
+      rm -rf "$work"
+      exit 1
+    fi
     sed -e "s/$work_pattern/<tmp>/g" \
         -e "s/{\"key\": \"QX_SERVER\", \"value\": \"$host_pattern\"}/{\"key\": \"QX_SERVER\", \"value\": \"<hostname>\"}/" \
         -e "s/^QX_SERVER=$host_pattern\$/QX_SERVER=<hostname>/" \

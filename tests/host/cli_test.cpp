@@ -39,6 +39,8 @@ const Malformed kMalformed[] = {
     {"not_json", "{\"options\": nope}", ":1:", "not valid JSON"},
     {"truncated", "{\"ticket\": {\"deviceName\": \"P1\",\n  \"taskId\": \"T", ":2:", "not valid JSON"},
     {"empty_file", "", ":1:1:", "not valid JSON"},
+    {"invalid_utf8", "{\"ticket\": {\"taskId\": \"\xff\"}}", ":1:", "not valid JSON"},
+    {"number_overflow", "{\"ticket\": {\"work\": {\"N\": 1e999}}}", ": ", "not valid JSON"},
     {"unknown_tag", "{\"ticket\": {\"configuration\": {\"X\": {\"@int64\": 5}}}}", ": ticket.configuration.X: ",
      "unknown tag \"@int64\""},
     {"tag_with_extra_key", "{\"ticket\": {\"work\": {\"N\": {\"@int32\": 5, \"@uint32\": 6}}}}", ": ticket.work.N: ",
