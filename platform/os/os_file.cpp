@@ -144,7 +144,7 @@ bool CopyFileW(const std::wstring& existing, const std::wstring& newFile, bool f
   SystemPath(from, what.c_str());
   SystemPath(to, what.c_str());
 
-  Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  Descriptor source(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (source.Get() < 0) throw std::runtime_error(what + ": can't open the source: " + Reason(errno));
   struct stat info;
   if (::fstat(source.Get(), &info) != 0)
@@ -190,7 +190,7 @@ std::string ReadFileContents(const std::string& path, int* errorCode) {
     return std::runtime_error("ReadFileContents: \"" + path + "\": " + what + ": " + Reason(error));
   };
   if (path.empty() || path.find('\0') != std::string::npos) throw fail("not a usable path", EINVAL);
-  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (file.Get() < 0) throw fail("can't open the file", errno);
   struct stat info;
   if (::fstat(file.Get(), &info) != 0) throw fail("can't read its attributes", errno);

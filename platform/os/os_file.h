@@ -2,6 +2,9 @@
 // (narrow) or wide texts; a path that holds a terminator character is
 // refused, so that no file other than the one named is ever touched.
 //
+// Sources are opened without waiting (a FIFO or device is refused as not a
+// regular file instead of blocking the task).
+//
 // Both operations below replace their target atomically: the new contents
 // go to a temporary file beside the target, are flushed to disk, and the
 // temporary file is renamed over the target. A failure at any point leaves

@@ -216,5 +216,47 @@ TEST_F(CipOptionsTest, ResolvedValuesReachTheCopies) {
   EXPECT_EQ(otherTask.Log()[1].level, 2);
 }
 
+// A flavour without the setup section, so that SetupDict runs the task
+// section, the CIP3 options and the environment section only.
+class NoSetupConverter : public TestConverter {
+ public:
+  using TestConverter::TestConverter;
+  void AddSetup2Dict(AT_TTicket&, QX_TString, int, QX_TDict&, int) override {}
+};
+
+TEST_F(CipOptionsTest, WithinSetupDict) {
+  Serve("CFS");  // no roots: the environment section holds the server items only
+  QX_TDict master = EmptyMaster();
+  QX_TArray jobs = Jobs({Job(std::nullopt)});
+  QX_TDict cip = FullCip();
+  SetCipParameters(cip);
+  {
+    NoSetupConverter flavour(task);
+    flavour.SetupDict(ticket, master, "M1", 0, 0, jobs, 0, 0, 0, 0, "");
+    const CParamSection* setup = flavour.Dictionary().FindSection("setup");
+    ASSERT_NE(setup, nullptr);
+    EXPECT_NE(setup->Find("inkplan"), nullptr);
+    // The environment section follows the CIP3 options.
+    ASSERT_NE(flavour.Dictionary().FindSection("environment"), nullptr);
+    EXPECT_EQ(flavour.Dictionary().Sections().back().first, "environment");
+  }
+
+  // A failing files step: "qxmsm.failaddcip", then the step's sentence as
+  // SetupDict logs it; the environment section is skipped.
+  TW_TTask failingTask;
+  NoSetupConverter flavour(failingTask);
+  cip.Add("PlateSettingFile", QX_TString("missing.ini"));
+  SetCipParameters(cip);
+  flavour.SetupDict(ticket, master, "M1", 0, 0, jobs, 0, 0, 0, 0, "");
+  std::vector<std::pair<int, std::string>> log;
+  for (const TW_TLogEntry& e : failingTask.Log()) log.emplace_back(e.level, e.text);
+  EXPECT_EQ(log, (std::vector<std::pair<int, std::string>>{
+                     {2, "qxmsm.failaddcip"},
+                     {2, "CTicket2Dict_msbasetask::AddCIPOptions2Dict - failed to add CIP options"}}));
+  EXPECT_EQ(flavour.Dictionary().FindSection("environment"), nullptr);
+  EXPECT_EQ(flavour.Dictionary().FindSection("setup"), nullptr);
+  EXPECT_TRUE(failingTask.TempFiles().empty());
+}
+
 }  // namespace
 }  // namespace cip3test

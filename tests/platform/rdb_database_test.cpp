@@ -198,6 +198,13 @@ TEST(ResourceDatabase, FilesThatCannotBeOpenedGiveNoHandle) {
   EXPECT_EQ(status, EINVAL);
   EXPECT_EQ(rdb_open_push(nullptr, &status), nullptr);
   EXPECT_EQ(status, EINVAL);
+  // A FIFO is refused at once instead of waiting for a writer.
+  ASSERT_EQ(mkfifo(folder.File("fifo.ini").c_str(), 0600), 0);
+  EXPECT_EQ(rdb_open_push(folder.File("fifo.ini").c_str(), &status), nullptr);
+  EXPECT_EQ(status, EINVAL);
+  const std::string fifo = folder.File("fifo.ini"), copy = folder.File("copy.ini");
+  EXPECT_THROW(qxos::CopyFileW(std::wstring(fifo.begin(), fifo.end()), std::wstring(copy.begin(), copy.end()), false),
+               std::runtime_error);
   Write(folder.File("empty.ini"), "");
   RDB_HANDLE db = rdb_open_push(folder.File("empty.ini").c_str(), &status);
   ASSERT_NE(db, nullptr);
