@@ -1,5 +1,6 @@
 #include "task_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -135,6 +136,20 @@ Json Parse(const std::string& text, const std::string& file) {
     std::string what = e.what();
     const auto close = what.find("] ");
     if (what.rfind("[json.exception.", 0) == 0 && close != std::string::npos) what = what.substr(close + 2);
+    // "number overflow parsing '1e999'" carries no position: name the first
+    // place where that number is written.
+    const auto open = what.find(" parsing '");
+    if (open != std::string::npos && what.size() > open + 11 && what.back() == '\'') {
+      const std::string token = what.substr(open + 10, what.size() - open - 11);
+      const size_t at = token.empty() ? std::string::npos : text.find(token);
+      if (at != std::string::npos) {
+        const size_t lineStart = text.rfind('\n', at);
+        const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
+        const size_t column = at - (lineStart == std::string::npos ? 0 : lineStart + 1) + 1;
+        throw TaskFileError(file + ":" + std::to_string(line) + ":" + std::to_string(column) +
+                            ": not valid JSON: " + what);
+      }
+    }
     throw TaskFileError(file + ": not valid JSON: " + what);
   }
 }

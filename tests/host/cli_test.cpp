@@ -40,7 +40,7 @@ const Malformed kMalformed[] = {
     {"truncated", "{\"ticket\": {\"deviceName\": \"P1\",\n  \"taskId\": \"T", ":2:", "not valid JSON"},
     {"empty_file", "", ":1:1:", "not valid JSON"},
     {"invalid_utf8", "{\"ticket\": {\"taskId\": \"\xff\"}}", ":1:", "not valid JSON"},
-    {"number_overflow", "{\"ticket\": {\"work\": {\"N\": 1e999}}}", ": ", "not valid JSON"},
+    {"number_overflow", "{\"ticket\":\n {\"work\": {\"N\": 1e999}}}", ":2:17:", "number overflow"},
     {"unknown_tag", "{\"ticket\": {\"configuration\": {\"X\": {\"@int64\": 5}}}}", ": ticket.configuration.X: ",
      "unknown tag \"@int64\""},
     {"tag_with_extra_key", "{\"ticket\": {\"work\": {\"N\": {\"@int32\": 5, \"@uint32\": 6}}}}", ": ticket.work.N: ",
@@ -84,6 +84,8 @@ const Malformed kMalformed[] = {
     {"deep_nesting", nullptr, ": ", "nested deeper than"},
     {"missing_file", nullptr, ": ", "can't read the task file"},
 };
+
+void PrintTo(const Malformed& c, std::ostream* os) { *os << c.name; }
 
 class MalformedTaskFile : public ::testing::TestWithParam<Malformed> {};
 
