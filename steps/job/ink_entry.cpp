@@ -57,8 +57,8 @@ void CTicket2Dict_msbasetask::Ink2IniEntry(QX_TDict& ink, int index, char* key, 
 
   // The entry's key is needed first: a value that doesn't fit is refused
   // under the key it would have been written with.
-  const std::string entryKey =
-      index == 0 ? std::string("ink") : FormatBounded(kStep, "ink key", kInkKeyCapacity, "ink%d", index);
+  static_assert(kInkKeyCapacity >= sizeof "ink-2147483648", "the key text holds \"ink\" and any index");
+  const std::string entryKey = index == 0 ? std::string("ink") : Format("ink%d", index);
 
   std::string entryValue;
   if (ink.HasKey("LPI") && ink.HasKey("Angle") && ink.HasKey("Dotshape")) {
