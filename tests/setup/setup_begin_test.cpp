@@ -1,5 +1,7 @@
 // Setup begin: masters check, job count, template names, output path,
 // configuration and output directory.
+#include <functional>
+
 #include "setup_fixture.h"
 
 namespace {
@@ -307,6 +309,69 @@ TEST_F(SetupBeginTest, LongValuesAreWrittenWhole) {
   RunBegin();
   EXPECT_EQ(std::get<1>(SetupItem("conf")), "\"" + conf + "\"");
   EXPECT_EQ(std::get<1>(SetupItem("outdir")), "\"" + path + "\"");
+}
+
+}  // namespace
+
+namespace {
+
+using namespace setup_test;
+
+// A failing setup step leaves three level-2 lines: its own key, the frame's
+// "qxmsm.failaddsetup" and its sentence; the later setup steps, the CIP3
+// options and the environment don't run, the items before stay.
+TEST_F(SetupBeginTest, SetupStepFailuresThroughTheFrame) {
+  struct Row {
+    const char* name;
+    std::function<void()> arrange;
+    const char* key;
+    const char* sentence;
+    const char* lastItem;
+  };
+  const std::vector<Row> rows = {
+      {"begin: more than one job",
+       [this] {
+         WorksFor({"J1", "J2"});
+         Option("OutputPath", QX_TString("/out/<joburl>"));
+       },
+       "qxmsm.morethanonejob", "CTicket2Dict_msbasetask::AddSetup begin - more than one job", "ShortID"},
+      {"begin: configuration not available",
+       [this] {
+         Option("Conf", QX_TString(""));
+         Option("OutputPath", QX_TString("/out"));
+       },
+       "qxmsm.confnotavailable", "CTicket2Dict_msbasetask::AddSetup begin - configuration not available", "ShortID"},
+      {"end: the ticket's plate width is 0",
+       [this] {
+         // The global setup reads the master it is handed, the setup end
+         // the ticket's master: only the ticket's says 0.
+         QX_TDict ticketMaster = Master();
+         ticketMaster.Add("Info", Dict({{"WidthM", QX_TInt32(0)}}));
+         QX_TDict parameters = ticket.Configuration();
+         parameters.Add("Masters", Dict({{"Order", Array({QX_TString("M1")})}, {"M1", ticketMaster}}));
+         ticket.SetConfiguration(parameters);
+         Master().Add("Options", Dict({{"Left", true}}));
+       },
+       "qxmsm.invalidplatesizes", "CTicket2Dict_msbasetask::AddSetup end - invalid plate sizes (horizontal)",
+       "left"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    QXM_TRegistry::Instance().Clear();
+    ServeConfig();
+    ServeJobs({{"J1", QX_TDict()}});
+    Serve("FileServer");
+    Serve("QXCMS");
+    TestConverter fresh(task);
+    row.arrange();
+    QX_TArray jobs;
+    fresh.SetupDict(ticket, Master(), "M1", 0, 0, jobs, 0, 0, 0, 0, "");
+    EXPECT_EQ(LogTail(3), (std::vector<std::pair<int, std::string>>{
+                              {2, row.key}, {2, "qxmsm.failaddsetup"}, {2, row.sentence}}));
+    const auto& items = fresh.Dictionary().FindSection("setup")->Items();
+    EXPECT_EQ(items.back().key, row.lastItem);
+    EXPECT_EQ(fresh.Dictionary().FindSection("environment"), nullptr);
+  }
 }
 
 }  // namespace
