@@ -10,8 +10,8 @@ namespace {
 
 constexpr double kLengthUnit = 254.0;
 
-// An unsigned 32-bit ticket value taken part in the arithmetic as a signed
-// 32-bit value (two's complement), without relying on an out-of-range
+// An unsigned 32-bit ticket value as the signed 32-bit value that takes part
+// in the arithmetic (two's complement), without relying on an out-of-range
 // conversion.
 int32_t AsSigned32(uint32_t value) {
   if (value <= static_cast<uint32_t>(INT32_MAX)) return static_cast<int32_t>(value);
