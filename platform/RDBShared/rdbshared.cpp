@@ -53,6 +53,18 @@ void SplitTail(const std::string& text, std::string& body, std::string& tail) {
   if (!hasComment) tail.clear();
 }
 
+// SimpleIni separates sections by two blank lines; one is what the
+// templates have. Blank lines carry nothing, so runs of them become one.
+std::string WithSingleBlankLines(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n') continue;
+    out += text[i];
+  }
+  return out;
+}
+
 std::string WithoutCarriageReturns(const std::string& text) {
   std::string out;
   out.reserve(text.size());
@@ -170,7 +182,7 @@ int rdb_flush(RDB_HANDLE handle) {
   std::string text;
   if (database.ini.Save(text, false) < 0)
     throw std::runtime_error("rdb_flush: \"" + database.path + "\": can't build the file's text");
-  text += database.tail;
+  text = WithSingleBlankLines(text) + database.tail;
   if (database.crlf) text = WithCrLf(text);
   if (database.byteOrderMark) text.insert(0, kByteOrderMark);
   qxos::ReplaceFileContents(database.path, text);
