@@ -9,7 +9,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   build-essential cmake clang libclang-rt-dev locales \
-  nlohmann-json3-dev libsimpleini-dev libcli11-dev libgtest-dev libbenchmark-dev >/dev/null
+  nlohmann-json3-dev libsimpleini-dev libcli11-dev libgtest-dev libbenchmark-dev time >/dev/null
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   $SUDO sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
