@@ -136,12 +136,16 @@ void CTicket2Dict_msbasetask::Fail(const char* step, const char* messageKey, con
 }
 
 namespace {
+// Formats into a buffer on the stack first: nearly every item fits, so the
+// text is formatted once; a longer one is formatted again at its full length.
 std::string VFormat(const char* format, va_list args) {
-  va_list measure;
-  va_copy(measure, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
+  char buffer[256];
+  va_list first;
+  va_copy(first, args);
+  const int length = std::vsnprintf(buffer, sizeof buffer, format, first);
+  va_end(first);
   if (length < 0) throw std::runtime_error(std::string("text formatting failed for \"") + format + "\"");
+  if (static_cast<size_t>(length) < sizeof buffer) return std::string(buffer, static_cast<size_t>(length));
   std::string out(static_cast<size_t>(length) + 1, '\0');
   std::vsnprintf(out.data(), out.size(), format, args);
   out.resize(static_cast<size_t>(length));

@@ -1,16 +1,15 @@
 #include "param_dict.h"
 
-void CParamSection::Set(const std::string& key, const std::string& value, const char* comment) {
+void CParamSection::Set(std::string key, std::string value, const char* comment) {
   std::optional<std::string> note;
-  if (comment) note = std::string(comment);
-  auto it = index_.find(key);
-  if (it != index_.end()) {
-    items_[it->second].value = value;
+  if (comment) note.emplace(comment);
+  auto [it, added] = index_.try_emplace(key, items_.size());
+  if (!added) {
+    items_[it->second].value = std::move(value);
     items_[it->second].comment = std::move(note);
     return;
   }
-  index_.emplace(key, items_.size());
-  items_.push_back(CParamItem{key, value, std::move(note)});
+  items_.push_back(CParamItem{std::move(key), std::move(value), std::move(note)});
 }
 
 const CParamItem* CParamSection::Find(const std::string& key) const {
@@ -25,7 +24,12 @@ CParamSection& CParamDict::Section(const std::string& name) {
   return sections_.back().second;
 }
 
-CParamSection& CParamDict::JobSection(int jobNumber) { return jobs_[jobNumber]; }
+CParamSection& CParamDict::JobSection(int jobNumber) {
+  // A job writes all its items in a row, and jobs come in ascending order:
+  // the section asked for is nearly always the last one.
+  if (!jobs_.empty() && jobs_.rbegin()->first == jobNumber) return jobs_.rbegin()->second;
+  return jobs_[jobNumber];
+}
 
 const CParamSection* CParamDict::FindSection(const std::string& name) const {
   for (auto& section : sections_)

@@ -21,8 +21,8 @@ struct CParamItem {
 class CParamSection {
  public:
   // Writes `key`: appends a new item, or replaces value and comment of the
-  // item already there.
-  void Set(const std::string& key, const std::string& value, const char* comment);
+  // item already there. Key and value are taken over, not copied again.
+  void Set(std::string key, std::string value, const char* comment);
   const std::vector<CParamItem>& Items() const { return items_; }
   // The item for `key`, or null.
   const CParamItem* Find(const std::string& key) const;
