@@ -13,6 +13,7 @@
 #include <CLI/CLI.hpp>
 
 #include "conversion.h"
+#include "flavour_loader.h"
 #include "result_writer.h"
 #include "task_file.h"
 
@@ -55,16 +56,26 @@ void WriteAtomically(const std::string& target, const std::string& text) {
   }
 }
 
-int Run(const std::string& taskFilePath, const std::string& output, const std::string& format, bool cleanup) {
+int Run(const std::string& taskFilePath, const std::string& output, const std::string& format, bool cleanup,
+        const std::string& flavourPath) {
   if (!__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__()) {
     std::cerr << "ticket2dict: the converter's framework libraries did not initialize\n";
     return kExitUnexpected;
+  }
+  // The flavour library is loaded first and stays loaded until the
+  // conversion, and the converter it created, are gone.
+  std::unique_ptr<t2dhost::Flavour> flavour;
+  try {
+    if (!flavourPath.empty()) flavour = std::make_unique<t2dhost::Flavour>(flavourPath);
+  } catch (const t2dhost::FlavourError& e) {
+    std::cerr << "ticket2dict: " << e.what() << "\n";
+    return kExitBadTaskFile;
   }
   std::string text;
   const CTicket2Dict_msbasetask* converter = nullptr;
   try {
     const t2dhost::TaskFile file = t2dhost::ReadTaskFile(taskFilePath);
-    t2dhost::Conversion conversion(file);
+    t2dhost::Conversion conversion(file, flavour ? flavour->Factory() : nullptr);
     conversion.Run();
     converter = &conversion.Converter();
     if (format == "ini") {
@@ -104,7 +115,7 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("ticket2dict ") + T2D_VERSION);
     app.require_subcommand(1);
 
-    std::string taskFile, output, format = "json";
+    std::string taskFile, output, format = "json", flavour;
     bool cleanup = false;
     CLI::App* run = app.add_subcommand("run", "Convert TASKFILE and write the result");
     run->add_option("TASKFILE", taskFile, "The task file (JSON)")->required();
@@ -115,6 +126,8 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"json", "ini"}))
         ->option_text("json|ini");
     run->add_flag("--cleanup", cleanup, "Delete the temporary files registered with keep = false at the end");
+    run->add_option("--flavour", flavour, "Convert with the flavour that the shared library LIB exports")
+        ->option_text("LIB.so");
 
     try {
       app.parse(argc, argv);
@@ -122,7 +135,7 @@ int main(int argc, char** argv) {
       const int code = app.exit(e);
       return code == 0 ? kExitConverted : kExitBadTaskFile;
     }
-    return Run(taskFile, output, format, cleanup);
+    return Run(taskFile, output, format, cleanup, flavour);
   } catch (const std::exception& e) {
     std::cerr << "ticket2dict: unexpected failure: " << e.what() << "\n";
     return kExitUnexpected;
