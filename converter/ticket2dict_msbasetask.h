@@ -83,108 +83,167 @@ class CTicket2Dict_msbasetask : public CTicket2Dict {
   const std::string& MasterName() const { return masterName; }
 
  protected:
+  // Every step below is a protected virtual operation: a flavour overrides
+  // it to replace the step, and may call the base step from its override.
+  // For each: when it runs, what it reads, what it writes, how it fails.
+  // "Fails" always means: it may log its own message key at level 2, then
+  // raises a std::exception whose text is the sentence for the log; the
+  // guard around it (named in each entry) adds the guard's key and carries
+  // the text on. Items written before a failure stay in the output.
+
   // ---- Setup ---------------------------------------------------------------
 
-  // Runs from SetupDict after the task section. Keeps `masterName`, converts
-  // master["Options"] and master["Info"] to QX_TDict (checked; a wrong type
-  // fails), sets the numeric locale to "C" (not restored, so every "%.15g"
-  // writes a point), then runs AddSetupGlobal and AddSetup, each guarded: a
-  // failure logs "qxmsm.failaddsetupglobal" or "qxmsm.failaddsetup" at level
-  // 2 and raises a new std::exception with the caught text.
+  // Runs from SetupDict, after AddTask2Dict. Keeps `masterName` in the field
+  // masterName (the job steps read it to find the master in the ticket's
+  // "Masters"), converts master["Options"] and master["Info"] to QX_TDict
+  // (checked: a wrong type fails, and nothing of the setup is written), sets
+  // the numeric locale to "C" (not restored, so every "%.15g" writes a
+  // point), then runs AddSetupGlobal and AddSetup, each guarded: a failure
+  // logs "qxmsm.failaddsetupglobal" or "qxmsm.failaddsetup" at level 2 and
+  // raises a new std::exception with the caught text, which ends SetupDict
+  // (no CIP3 options, no environment).
   virtual void AddSetup2Dict(AT_TTicket& ticket, QX_TString masterName, int filmIndex, QX_TDict& master,
                              int optimizedExposure);
 
-  // The global setup: device defaults, scales, CT resampling, output mode,
-  // copies and duplex, the output file name, CIP3 generation, exposure
-  // modes, the short identifier. Receives the whole master dictionary.
-  // Writes "setup" items; fails with its own message key and sentence.
+  // Runs first in AddSetup2Dict, with the whole master dictionary ("Options",
+  // "Info", "Jobs"), the film number and the optimized-exposure flag. Reads
+  // the master, the ticket's short identifier and the device configuration
+  // on the CFS service. Writes the "setup" items of the device defaults,
+  // plate scales, resolution, CT resampling, output mode, copies and duplex,
+  // the output file name ("Output"), CIP3 generation, exposure modes and
+  // "ShortID". Fails with "qxmsm.invalidplatesizes" or one of the naming
+  // keys ("qxmsm.morethanonejob", "qxmsm.nojob", "qxmsm.jobsentrynotfound",
+  // "qxmsm.nojobinjobsentry", "qxmsm.nojobnameinfirstjob",
+  // "qxmsm.nojobnameinjob"); guard: "qxmsm.failaddsetupglobal".
   virtual void AddSetupGlobal(AT_TTicket& ticket, QX_TDict& master, QX_TString& masterName, int filmIndex,
                               int optimizedExposure);
 
-  // Runs AddSetup_begin, AddSetup_middle and AddSetup_end in this order with
-  // the master options, without a guard of its own.
+  // Runs after AddSetupGlobal: AddSetup_begin, AddSetup_middle and
+  // AddSetup_end in this order with the master options, without a guard of
+  // its own (guard: "qxmsm.failaddsetup"); a failing step skips the rest.
   virtual void AddSetup(AT_TTicket& ticket, QX_TDict& options, int filmIndex);
 
-  // Setup begin: checks the masters, counts the jobs the task works for,
-  // fills the template names and resolves the output path; writes "conf" and
-  // "outdir". Fails with "qxmsm.nomasters", "qxmsm.morethanonejob",
-  // "qxmsm.nojob" or "qxmsm.confnotavailable".
+  // Setup begin. Reads the ticket's "Masters" and work dictionary, asks the
+  // element server for the job the task works for, fills the task's
+  // template names ("file", "fileurl", "jobfolderurl", "joburl", and the
+  // placeholders "<ink>", "<sink>", "<page>", "<nink>", "<date>", "<time>"
+  // for names already defined) and resolves the options' "OutputPath"; with
+  // an empty "Conf", chooses a configuration from the device configuration
+  // tree on the CFS service. Writes "conf" and "outdir". Fails with
+  // "qxmsm.nomasters", "qxmsm.morethanonejob", "qxmsm.nojob" or
+  // "qxmsm.confnotavailable".
   virtual void AddSetup_begin(AT_TTicket& ticket, QX_TDict& options, int filmIndex);
-  // Setup middle: the raster options (dot gain curve, left and reverse,
-  // anti-aliasing, resolution, compression, single file).
+  // Setup middle. Reads the master options and the template names. Writes
+  // the raster options: "dgc" (its curve name resolved through the template
+  // names; "<none>" with the notice "qxmsm.nodgc" when it resolves to
+  // nothing), left and reverse, anti-aliasing, resolution, compression,
+  // single file. Fails only on a value of the wrong type.
   virtual void AddSetup_middle(AT_TTicket& ticket, QX_TDict& options, int filmIndex);
-  // Setup end: the plate scales with distortion and the output mode. Fails
-  // with "qxmsm.nomasters" or "qxmsm.invalidplatesizes".
+  // Setup end. Reads the master's plate size and distortion and the page
+  // selection stored by SetupDict. Writes "rsx" and "rsy" again with the
+  // distortion, and "omode" again. Fails with "qxmsm.nomasters" or
+  // "qxmsm.invalidplatesizes".
   virtual void AddSetup_end(AT_TTicket& ticket, QX_TDict& options, int filmIndex);
 
-  // The "environment" section: UNC locations of the shared fonts, colour
-  // management data and dot gain curves, the customer name, "IOB_USE_CFS"
-  // and "QX_SERVER". Lookup failures are level-0 notices; only a CFS proxy
-  // that can't be built fails the step.
+  // Runs last in SetupDict. Asks the CFS service for the roots of the fonts,
+  // the colour management data and the dot gain curves and the customer
+  // name, turns the roots into UNC paths, and writes the "environment"
+  // section ("QX_DATA_FONTS", "CUS_NAME", "QX_DATA_CMS", "QX_CMS",
+  // "QX_DATA_DGC", "DGCDIR", "IOB_USE_CFS", "QX_SERVER"). Lookup failures
+  // cost only their resource and are level-0 notices; only a CFS proxy that
+  // can't be built fails the step (guard: SetupDict itself).
   virtual void AddEnvironment2Dict(AT_TTicket& ticket);
 
-  // The "task" section: "DeviceName", "TaskID", "UserName", in this order,
-  // unchanged texts; an empty text leaves its key out. Reports nothing of
-  // its own; a failure of the ticket passes to SetupDict.
+  // Runs first in SetupDict. Writes the "task" section: "DeviceName",
+  // "TaskID", "UserName", in this order, unchanged texts; an empty text
+  // leaves its key out. Reports nothing of its own; a failure of the ticket
+  // passes to SetupDict, which logs it and skips the rest of the setup.
   virtual void AddTask2Dict(AT_TTicket& ticket);
 
   // ---- Jobs ----------------------------------------------------------------
 
-  // Takes element `jobIndex` of `jobs` as the job dictionary (checked; a
-  // failure reaches AddJob directly) and runs AddJobInfoGlobal, AddJobInfo
-  // and AddExtraOptions for job number jobIndex + 1, each guarded: a failure
-  // logs "qxmsm.failaddjobglobal", "qxmsm.failaddjob" or
-  // "qxmsm.failaddextra" at level 2 and raises a new std::exception with the
-  // caught text. The job dictionary is the array's own element: what a step
-  // writes into it stays in `jobs`.
+  // Runs from AddJob. Takes element `jobIndex` of `jobs` as the job
+  // dictionary (checked; a failure reaches AddJob directly) and runs
+  // AddJobInfoGlobal, AddJobInfo and AddExtraOptions for job number
+  // jobIndex + 1, each guarded: a failure logs "qxmsm.failaddjobglobal",
+  // "qxmsm.failaddjob" or "qxmsm.failaddextra" at level 2 and raises a new
+  // std::exception with the caught text, which ends this job only. The job
+  // dictionary is the array's own element: what a step writes into it stays
+  // in `jobs`.
   virtual void AddJob2Dict(AT_TTicket& ticket, QX_TArray& jobs, int jobIndex, int jobFlag, QX_TArray& jobArray);
 
-  // The global job info: file type, rotation, placement (AddPositionInfo),
-  // page selection, CIP3 contents, original name, dot shape, screening
-  // family, then the job inks and the ink selection (Ink2IniEntry per
-  // selected ink). Writes job items and some "setup" items.
+  // The first job sub-step (guard: "qxmsm.failaddjobglobal"). Asks the file
+  // server for the input file's type and writes "type", then "rot", then
+  // calls AddPositionInfo; then the page selection ("page",
+  // "rd_s_PAGELIST", and "omode" in "setup"), CIP3 contents, original name,
+  // dot shape and screening family; last the job inks: Ink2IniEntry per
+  // selected ink of the job (or of `jobArray` when `jobFlag` says the host
+  // passes its ink list) and "inksel". Fails on values of the wrong type and
+  // on over-long values (a sentence naming the key and the limit).
   virtual void AddJobInfoGlobal(AT_TTicket& ticket, QX_TDict& job, int jobNumber, int jobFlag, QX_TArray& jobArray);
 
-  // Placement: the job's margins and horizontal and vertical position from
-  // rotation, scale, selected area and distortion. Called by
-  // AddJobInfoGlobal after the rotation item.
+  // Called by AddJobInfoGlobal right after "rot". Reads the job's rotation,
+  // margins, scales, size, position and selected area, and the master
+  // options' distortion factors. Writes "job_mtop", "job_mbot", "job_mlft",
+  // "job_mrit", "hpos" and "vpos" with the comment "Added by Kestrel/<name>
+  // task", where <name> is getFlavorName(). Fails with "qxmsm.nomasters".
   virtual void AddPositionInfo(AT_TTicket& ticket, QX_TDict& job, int jobNumber);
-  // The placement variant that leaves the distortion out.
+  // The same placement without any distortion factor; also writes the job's
+  // "scale". The base converter never calls it: a flavour may call it from
+  // its AddPositionInfo. Does not read `ticket`.
   virtual void AddPositionInfo_setButNoDistortion(AT_TTicket& ticket, QX_TDict& job, int jobNumber);
 
-  // Builds one ink entry: fills `key` (room kInkKeyCapacity) with "ink" for
-  // index 0, "ink<index>" otherwise, and `value` (room kInkValueCapacity)
-  // with the ink, its book and its screen values. Writes nothing into the
-  // output; an empty value means the ink gets no entry.
+  // Called by AddJobInfoGlobal once per selected ink, with the number of
+  // inks selected before it. Fills `key` (room kInkKeyCapacity) with "ink"
+  // for index 0 and "ink<index>" otherwise, and `value` (room
+  // kInkValueCapacity) with the ink, its book and its screen values; asks
+  // the colour management server whether the book holds the ink (a warning
+  // when not). Writes nothing into the output; an empty value means the ink
+  // gets no entry. Fails on over-long names (a sentence naming the key and
+  // the limit) and on a non-bool answer of the server.
   virtual void Ink2IniEntry(QX_TDict& ink, int index, char* key, char* value, bool isPdfJob);
 
-  // Runs AddJobInfo_noPreviews then AddJobInfo_previewsOnly, without a guard
-  // of its own.
+  // The second job sub-step (guard: "qxmsm.failaddjob"): AddJobInfo_noPreviews
+  // then AddJobInfo_previewsOnly, without a guard of its own.
   virtual void AddJobInfo(AT_TTicket& ticket, QX_TDict& job, int jobNumber);
-  // Job info: file name, shrink and expand, scale, screening dot gain curve
-  // and copy dot.
+  // Writes the job's "name" (its file URL, quoted), "scale" and "scrdgc"
+  // (resolved through the template names; "qxmsm.noscrdgc" when it resolves
+  // to nothing), and in "setup" "shrexp" (from the master's distortion,
+  // with the warning "DispatcherVersion not specified" when no dispatcher
+  // version was given) and "cpp" (copy dot). Fails with "qxmsm.nomasters",
+  // on values of the wrong type, and on factors no integer can hold.
   virtual void AddJobInfo_noPreviews(AT_TTicket& ticket, QX_TDict& job, int jobNumber);
-  // The RGB and CMYK preview switches and resolutions ("setup" items).
+  // Reads the job's "RGBPreview" and "CMYKPreview" (required) and their
+  // resolutions; writes "RGBpreview", "RGBResolution", "CMYKpreview",
+  // "CMYKResolution" in "setup". A missing switch fails the step.
   virtual void AddJobInfo_previewsOnly(AT_TTicket& ticket, QX_TDict& job, int jobNumber);
-  // The job's free-form extra options, which may overrule any item written
-  // before (setup or job) or hand values to the job dictionary.
+  // The third job sub-step (guard: "qxmsm.failaddextra"). Reads the job's
+  // free-form "ExtraOptions" and writes each option into "setup" or the
+  // job's section, overruling any item written before (comment "Overruled
+  // in Mistral Task by \"ExtraOptions\""); a job option also sets the job
+  // dictionary's entry. Fails on over-long keys or values.
   virtual void AddExtraOptions(AT_TTicket& ticket, QX_TDict& job, int jobNumber);
 
   // ---- CIP3 ----------------------------------------------------------------
 
-  // Resolves the ticket's CIP3 parameters through the template names and,
-  // when there are any, runs DoCIPParams with the working CIP3 dictionary.
-  // A failure of DoCIPParams logs "qxmsm.failaddcip" and raises the step's
-  // own sentence.
+  // Runs in SetupDict after the setup. Reads the ticket's "CipParameters";
+  // without them it does nothing. Resolves the CIP3 keys through the
+  // template names into a working CIP3 dictionary, reads the keep switch
+  // from the first job, and runs DoCIPParams with it. A failure of
+  // DoCIPParams logs "qxmsm.failaddcip" and raises the step's own sentence,
+  // which ends SetupDict (no environment section).
   virtual void AddCIPOptions2Dict(AT_TTicket& ticket, QX_TArray& jobs);
-  // Makes the job-specific copies of the CIP3 plate settings and press
-  // configuration templates beside the IPL templates, registers them with
-  // the task and fills in their headers; writes "inkplan" and the paper
-  // items. Keeps its IPL proxy in iplClient while it runs.
+  // Asks the IPL server for its data folder, makes the job-specific copies
+  // of the CIP3 plate settings (".ini") and press configuration (".dat")
+  // templates there, registers them with the task (press copy first, with
+  // the keep switch) and fills in their headers; writes "inkplan" and the
+  // paper items in "setup". Keeps its IPL proxy in iplClient while it runs
+  // and releases it before it returns. Names that would lead out of the data
+  // folder, failed copies and missing required keys fail the step.
   virtual void DoCIPParams(AT_TTicket& ticket, QX_TDict& cip);
 
   // The flavour's name, used in the placement comment "Added by Kestrel/%s
-  // task". The base converter is "BaseTask".
+  // task". The base converter is "BaseTask"; a flavour returns its own.
   virtual std::string getFlavorName();
 
   // ---- Item writers ------------------------------------------------------
