@@ -137,7 +137,8 @@ class CTicket2Dict_msbasetask : public CTicket2Dict {
   // the raster options: "dgc" (its curve name resolved through the template
   // names; "<none>" with the notice "qxmsm.nodgc" when it resolves to
   // nothing), left and reverse, anti-aliasing, resolution, compression,
-  // single file. Fails only on a value of the wrong type.
+  // single file. Fails on a value of the wrong type and on an
+  // "AntiAliasing" that is not a whole 32-bit number.
   virtual void AddSetup_middle(AT_TTicket& ticket, QX_TDict& options, int filmIndex);
   // Setup end. Reads the master's plate size and distortion and the page
   // selection stored by SetupDict. Writes "rsx" and "rsy" again with the
