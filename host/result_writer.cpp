@@ -10,21 +10,69 @@ namespace {
 
 std::string Scalar(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
-std::string Compact(const Json& j) {
+// Appends the JSON text of keys and scalars to one string, as
+// Json::dump(-1) writes them (invalid UTF-8 replaced). Texts of plain
+// printable ASCII, nearly all of them, are copied as they are.
+class TextWriter {
+ public:
+  explicit TextWriter(std::string& out)
+      : out_(out), serializer_(nlohmann::detail::output_adapter<char>(out), ' ', Json::error_handler_t::replace) {}
+
+  std::string& Out() { return out_; }
+
+  void String(const std::string& text) {
+    for (unsigned char c : text)
+      if (c < 0x20 || c >= 0x7f || c == '"' || c == '\\') {
+        serializer_.dump(Json(text), false, false, 0);
+        return;
+      }
+    out_ += '"';
+    out_ += text;
+    out_ += '"';
+  }
+
+  void Scalar(const Json& j) {
+    if (j.is_string())
+      String(j.get_ref<const std::string&>());
+    else
+      serializer_.dump(j, false, false, 0);
+  }
+
+ private:
+  std::string& out_;
+  nlohmann::detail::serializer<Json> serializer_;
+};
+
+void Compact(TextWriter& writer, const Json& j) {
+  std::string& out = writer.Out();
   if (j.is_object()) {
-    std::string out = "{";
+    out += '{';
     for (auto it = j.begin(); it != j.end(); ++it) {
       if (it != j.begin()) out += ", ";
-      out += Scalar(Json(it.key())) + ": " + Compact(it.value());
+      writer.String(it.key());
+      out += ": ";
+      Compact(writer, it.value());
     }
-    return out + "}";
+    out += '}';
+    return;
   }
   if (j.is_array()) {
-    std::string out = "[";
-    for (size_t i = 0; i < j.size(); ++i) out += (i ? ", " : "") + Compact(j[i]);
-    return out + "]";
+    out += '[';
+    for (size_t i = 0; i < j.size(); ++i) {
+      if (i) out += ", ";
+      Compact(writer, j[i]);
+    }
+    out += ']';
+    return;
   }
-  return Scalar(j);
+  writer.Scalar(j);
+}
+
+std::string Compact(const Json& j) {
+  std::string out;
+  TextWriter writer(out);
+  Compact(writer, j);
+  return out;
 }
 
 // A scalar, an empty container, or a tagged scalar such as {"@uint32": 7}.
@@ -46,21 +94,25 @@ bool IsFlat(const Json& j) {
 // line.
 constexpr size_t kOneLineMembers = 8;
 
-void Pretty(std::string& out, const Json& j, size_t indent, bool arrayElement) {
+void Pretty(TextWriter& writer, const Json& j, size_t indent, bool arrayElement) {
   if (IsScalarLike(j) || (IsFlat(j) && (j.is_array() || (arrayElement && j.size() <= kOneLineMembers)))) {
-    out += Compact(j);
+    Compact(writer, j);
     return;
   }
-  const std::string inner(indent + 2, ' ');
+  std::string& out = writer.Out();
   out += j.is_object() ? "{\n" : "[\n";
   size_t i = 0;
   for (auto it = j.begin(); it != j.end(); ++it, ++i) {
-    out += inner;
-    if (j.is_object()) out += Scalar(Json(it.key())) + ": ";
-    Pretty(out, it.value(), indent + 2, j.is_array());
+    out.append(indent + 2, ' ');
+    if (j.is_object()) {
+      writer.String(it.key());
+      out += ": ";
+    }
+    Pretty(writer, it.value(), indent + 2, j.is_array());
     out += i + 1 < j.size() ? ",\n" : "\n";
   }
-  out += std::string(indent, ' ') + (j.is_object() ? "}" : "]");
+  out.append(indent, ' ');
+  out += j.is_object() ? '}' : ']';
 }
 
 Json SectionJson(const CParamSection* section, bool withComments) {
@@ -122,8 +174,10 @@ bool IsFixedSection(const std::string& name) {
 
 std::string FormatJson(const Json& json) {
   std::string out;
-  Pretty(out, json, 0, false);
-  return out + "\n";
+  TextWriter writer(out);
+  Pretty(writer, json, 0, false);
+  out += '\n';
+  return out;
 }
 
 Json ResultJson(const Conversion& conversion) {
@@ -139,7 +193,10 @@ Json ResultJson(const Conversion& conversion) {
   for (const auto& section : dict.Sections())
     if (!IsFixedSection(section.first)) dictionary[section.first] = SectionJson(&section.second, true);
   Json jobs = Json::object();
-  for (const auto& job : dict.JobSections()) jobs[std::to_string(job.first)] = SectionJson(&job.second, true);
+  // Job numbers are unique: append them, rather than look each up among the
+  // ones before (a lookup in an ordered object is a linear walk).
+  auto& jobMembers = jobs.get_ref<Json::object_t&>();
+  for (const auto& job : dict.JobSections()) jobMembers.emplace_back(std::to_string(job.first), SectionJson(&job.second, true));
   dictionary["jobs"] = std::move(jobs);
   result["dictionary"] = std::move(dictionary);
 

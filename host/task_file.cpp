@@ -10,6 +10,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 namespace t2dhost {
 
@@ -657,8 +658,12 @@ TaskFile ReadTaskFile(const std::string& path) {
 namespace {
 
 Json EncodeEntries(const QX_TKeyedCollection& collection) {
+  // The keys of a collection are unique: append each member, rather than
+  // look it up among those before (a linear walk in an ordered object).
   Json object = Json::object();
-  for (const auto& entry : collection) object[entry.first.Str()] = EncodeValue(entry.second);
+  auto& members = object.get_ref<Json::object_t&>();
+  members.reserve(collection.Items().size());
+  for (const auto& entry : collection) members.emplace_back(entry.first.Str(), EncodeValue(entry.second));
   return object;
 }
 
@@ -673,7 +678,7 @@ bool HasTagLikeKey(const QX_TKeyedCollection& collection) {
 Json EncodeValue(const QX_TAny& value) {
   if (value.IsIllegal()) return Json{{"@illegal", nullptr}};
   const QX_TObject& object = *value.Object();
-  const std::string cls = object.ClassName();
+  const std::string_view cls = object.ClassName();
   if (cls == QX_TString::kClassName) return static_cast<const QX_TString&>(object).Str();
   if (cls == QX_TBool::kClassName) return static_cast<const QX_TBool&>(object).Value();
   if (cls == QX_TInt32::kClassName) return static_cast<const QX_TInt32&>(object).Value();
@@ -705,7 +710,7 @@ Json EncodeValue(const QX_TAny& value) {
     return tagged;
   }
   if (cls == QX_TUserInfo::kClassName) return Json{{"@userinfo", static_cast<const QX_TUserInfo&>(object).Name().Str()}};
-  return Json{{"@class", cls}};
+  return Json{{"@class", std::string(cls)}};
 }
 
 }  // namespace t2dhost
