@@ -120,6 +120,7 @@ Json SectionJson(const CParamSection* section, bool withComments) {
   if (section == nullptr) return items;
   for (const CParamItem& item : section->Items()) {
     Json entry = Json::object();
+    entry.get_ref<Json::object_t&>().reserve(3);
     entry["key"] = item.key;
     entry["value"] = item.value;
     if (withComments) entry["comment"] = item.comment ? Json(*item.comment) : Json(nullptr);
@@ -183,9 +184,13 @@ std::string FormatJson(const Json& json) {
 Json ResultJson(const Conversion& conversion) {
   const CParamDict& dict = conversion.Converter().Dictionary();
   const TW_TTask& task = conversion.Task();
+  // Members are reserved up front: an ordered object copies its members
+  // whole when it grows (its key is const, so they can't be moved).
   Json result = Json::object();
+  result.get_ref<Json::object_t&>().reserve(5);
 
   Json dictionary = Json::object();
+  dictionary.get_ref<Json::object_t&>().reserve(4 + dict.Sections().size());
   dictionary["task"] = SectionJson(dict.FindSection("task"), false);
   dictionary["setup"] = SectionJson(dict.FindSection("setup"), true);
   dictionary["environment"] = SectionJson(dict.FindSection("environment"), false);
@@ -196,6 +201,7 @@ Json ResultJson(const Conversion& conversion) {
   // Job numbers are unique: append them, rather than look each up among the
   // ones before (a lookup in an ordered object is a linear walk).
   auto& jobMembers = jobs.get_ref<Json::object_t&>();
+  jobMembers.reserve(dict.JobSections().size());
   for (const auto& job : dict.JobSections()) jobMembers.emplace_back(std::to_string(job.first), SectionJson(&job.second, true));
   dictionary["jobs"] = std::move(jobs);
   result["dictionary"] = std::move(dictionary);
