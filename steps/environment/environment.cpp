@@ -1,6 +1,7 @@
 // Environment: shared resource locations. The "environment" section holds
 // the UNC locations of the server's shared fonts, colour management data and
 // dot gain curves, the customer name, "IOB_USE_CFS" and the server's name.
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -88,10 +89,21 @@ void CTicket2Dict_msbasetask::AddEnvironment2Dict(AT_TTicket&) {
     if (path.compare(0, 2, L"\\\\") == 0) {
       location = path.substr(0, path.size() - 1);  // already UNC: drop the appended backslash
     } else {
-      std::vector<wchar_t> unc(kUncLookupCapacity, L'\0');
-      const bool shared = LocalName2UNCW(path.c_str(), unc.data(), unc.size()) != 0;
-      unc.back() = L'\0';
-      const std::wstring uncPath = shared ? std::wstring(unc.data()) : std::wstring();
+      // A UNC form nearly always fits a small room on the stack; only when it
+      // does not (or the path is not shared) ask again with the full room,
+      // which is allocated, not cleared: the answer is terminated.
+      std::wstring uncPath;
+      wchar_t small[512];
+      if (LocalName2UNCW(path.c_str(), small, sizeof small / sizeof small[0]) != 0) {
+        small[sizeof small / sizeof small[0] - 1] = L'\0';
+        uncPath = small;
+      } else {
+        std::unique_ptr<wchar_t[]> unc(new wchar_t[kUncLookupCapacity]);
+        unc[0] = L'\0';
+        const bool shared = LocalName2UNCW(path.c_str(), unc.get(), kUncLookupCapacity) != 0;
+        unc[kUncLookupCapacity - 1] = L'\0';
+        if (shared) uncPath = unc.get();
+      }
       if (uncPath.empty()) {
         task.LogMessage(0, resource.notExportedKey, QX_TString(path));
         return;
