@@ -169,9 +169,16 @@ int rdb_modify(RDB_HANDLE handle, const char* section, const char* key, const ch
   if (std::strchr(key, '=') != nullptr) Refuse("key", key, "holds \"=\"");
   if (*key == '[' || *key == ';' || *key == '#') Refuse("key", key, "begins with \"[\", \";\" or \"#\"");
   if (HasOuterBlank(key)) Refuse("key", key, "begins or ends with blank space");
+  // At the top of the file it would be read as the file's byte order mark.
+  if (std::strncmp(key, kByteOrderMark, 3) == 0) Refuse("key", key, "begins with a byte order mark");
   if (HasLineBreak(value))
     throw std::invalid_argument(std::string("rdb_modify: the value of \"") + key + "\" in [" + section +
                                 "] holds a line break");
+  // The file keeps no blank space around a value: it would be lost on the
+  // next read.
+  if (HasOuterBlank(value))
+    throw std::invalid_argument(std::string("rdb_modify: the value of \"") + key + "\" in [" + section +
+                                "] begins or ends with blank space");
   if (database.ini.SetValue(section, key, value) < 0)
     throw std::runtime_error(std::string("rdb_modify: can't set \"") + key + "\" in [" + section + "]");
   return 0;

@@ -39,8 +39,8 @@ int rdb_search(RDB_HANDLE handle, const char* section, const char* key, const ch
 // Sets `key` in `section` to `value`, adding the section and the key when
 // missing; answers 0. Refuses (std::invalid_argument) what the file can't
 // hold: a line break in any of the three, an empty key, a key holding "="
-// or starting with "[", ";" or "#", a section name holding "]", and names
-// with blank space at either end.
+// or starting with "[", ";", "#" or a byte order mark, a section name
+// holding "]", and names and values with blank space at either end.
 int rdb_modify(RDB_HANDLE handle, const char* section, const char* key, const char* value);
 
 // Writes the database back into its file (atomically, see above); answers 0.
