@@ -15,3 +15,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DT2D_SANITIZE=ON -DT2D_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+# A short bounded run of every fuzz target (clang, build-fuzz/): about a
+# minute in all. tools/fuzz.sh runs them longer.
+tools/fuzz.sh --time 15
