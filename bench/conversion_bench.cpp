@@ -212,14 +212,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (argc == 2 && std::strncmp(argv[1], "--write-task=", 13) == 0) {
-    const std::string spec = argv[1] + 13;
-    const size_t colon = spec.find(':');
+    const std::string request = argv[1] + 13;
+    const size_t colon = request.find(':');
     if (colon == std::string::npos) {
       std::cerr << "t2d_bench: --write-task=JOBS:FILE\n";
       return 2;
     }
     try {
-      WriteText(spec.substr(colon + 1), TaskWithJobs(std::stoi(spec.substr(0, colon))));
+      WriteText(request.substr(colon + 1), TaskWithJobs(std::stoi(request.substr(0, colon))));
     } catch (const std::exception& e) {
       std::cerr << "t2d_bench: " << e.what() << "\n";
       return 1;
