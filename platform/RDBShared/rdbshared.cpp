@@ -139,6 +139,10 @@ RDB_HANDLE rdb_open_push(const char* path, int* status) {
   database->ini.SetSpaces(false);
   database->ini.SetQuotes(false);
   database->ini.SetAllowKeyOnly(false);
+  // SimpleIni drops a byte order mark at the start of what it reads; when
+  // the file's own mark is already gone, a mark there begins the first key.
+  // A blank line in front keeps it.
+  if (body.compare(0, 3, kByteOrderMark) == 0) body.insert(0, "\n");
   if (database->ini.LoadData(body) < 0) {
     if (status) *status = ENOMEM;
     return nullptr;
@@ -191,7 +195,10 @@ int rdb_flush(RDB_HANDLE handle) {
     throw std::runtime_error("rdb_flush: \"" + database.path + "\": can't build the file's text");
   text = WithSingleBlankLines(text) + database.tail;
   if (database.crlf) text = WithCrLf(text);
-  if (database.byteOrderMark) text.insert(0, kByteOrderMark);
+  // A key outside any section that begins with a byte order mark comes
+  // first in the file; without a mark of the file's own in front of it, the
+  // next read would take the key's mark for the file's and lose it.
+  if (database.byteOrderMark || text.compare(0, 3, kByteOrderMark) == 0) text.insert(0, kByteOrderMark);
   qxos::ReplaceFileContents(database.path, text);
   return 0;
 }

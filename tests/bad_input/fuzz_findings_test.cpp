@@ -86,3 +86,32 @@ TEST(FuzzFindings, ResourceDatabaseRefusesKeysBeginningWithAByteOrderMark) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file may hold, outside any section, a key that begins with a byte order
+// mark. The flush writes the keys outside any section first, so that key
+// opened the file, and the next read took its mark for the file's: the key
+// and the keys after it read back under other names. The flush now puts a
+// mark of the file's own in front of it.
+TEST(FuzzFindings, ResourceDatabaseKeepsAKeyBeginningWithAByteOrderMarkAtTheTop) {
+  ScratchFile file("[]\n\xEF\xBB\xBF[key=v\n[A]\nx=1\n");
+  RDB_HANDLE db = rdb_open_push(file.Path().c_str(), nullptr);
+  ASSERT_NE(db, nullptr);
+  rdb_modify(db, "", "new", "1");
+  rdb_flush(db);
+  rdb_close(db);
+
+  db = rdb_open_push(file.Path().c_str(), nullptr);
+  ASSERT_NE(db, nullptr);
+  const char* read = nullptr;
+  EXPECT_EQ(rdb_search(db, "", "\xEF\xBB\xBF[key", &read), 0);
+  EXPECT_STREQ(read, "v");
+  EXPECT_EQ(rdb_search(db, "", "new", &read), 0);
+  EXPECT_STREQ(read, "1");
+  EXPECT_EQ(rdb_search(db, "A", "x", &read), 0);
+  EXPECT_STREQ(read, "1");
+  rdb_close(db);
+}
+
+}  // namespace
