@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "ipl_tproxy.h"
+#include "text_format.h"
 
 namespace {
 
@@ -135,30 +136,13 @@ void CTicket2Dict_msbasetask::Fail(const char* step, const char* messageKey, con
   throw std::runtime_error(std::string(kClassName) + "::" + step + " - " + problem);
 }
 
-namespace {
-// Formats into a buffer on the stack first: nearly every item fits, so the
-// text is formatted once; a longer one is formatted again at its full length.
-std::string VFormat(const char* format, va_list args) {
-  char buffer[256];
-  va_list first;
-  va_copy(first, args);
-  const int length = std::vsnprintf(buffer, sizeof buffer, format, first);
-  va_end(first);
-  if (length < 0) throw std::runtime_error(std::string("text formatting failed for \"") + format + "\"");
-  if (static_cast<size_t>(length) < sizeof buffer) return std::string(buffer, static_cast<size_t>(length));
-  std::string out(static_cast<size_t>(length) + 1, '\0');
-  std::vsnprintf(out.data(), out.size(), format, args);
-  out.resize(static_cast<size_t>(length));
-  return out;
-}
-}  // namespace
 
 std::string CTicket2Dict_msbasetask::Format(const char* format, ...) {
   va_list args;
   va_start(args, format);
   std::string out;
   try {
-    out = VFormat(format, args);
+    out = t2d::FormatText(format, args);
   } catch (...) {
     va_end(args);
     throw;
@@ -173,7 +157,7 @@ std::string CTicket2Dict_msbasetask::FormatBounded(const char* step, const char*
   va_start(args, format);
   std::string out;
   try {
-    out = VFormat(format, args);
+    out = t2d::FormatText(format, args);
   } catch (...) {
     va_end(args);
     throw;

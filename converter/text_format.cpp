@@ -1,0 +1,107 @@
+#include "text_format.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <system_error>
+
+namespace t2d {
+
+namespace {
+
+template <class Number>
+bool AppendNumber(std::string& out, Number value) {
+  char digits[32];
+  const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, value);
+  if (r.ec != std::errc()) return false;
+  out.append(digits, r.ptr);
+  return true;
+}
+
+// "%.15g": fifteen significant digits, trailing zeros dropped, the
+// exponent form for exponents below -4 or from 15 on. std::to_chars in the
+// general format with a precision writes exactly what printf writes.
+bool AppendDouble15g(std::string& out, double value) {
+  if (!std::isfinite(value)) return false;  // printf's spelling of these is left to printf
+  char digits[40];
+  const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 15);
+  if (r.ec != std::errc()) return false;
+  out.append(digits, r.ptr);
+  return true;
+}
+
+// The whole text through vsnprintf: a buffer on the stack first, since
+// nearly every text fits; a longer one is formatted again at its length.
+std::string ThroughPrintf(const char* format, va_list args) {
+  char buffer[256];
+  va_list first;
+  va_copy(first, args);
+  const int length = std::vsnprintf(buffer, sizeof buffer, format, first);
+  va_end(first);
+  if (length < 0) throw std::runtime_error(std::string("text formatting failed for \"") + format + "\"");
+  if (static_cast<size_t>(length) < sizeof buffer) return std::string(buffer, static_cast<size_t>(length));
+  std::string out(static_cast<size_t>(length) + 1, '\0');
+  std::vsnprintf(out.data(), out.size(), format, args);
+  out.resize(static_cast<size_t>(length));
+  return out;
+}
+
+}  // namespace
+
+std::string FormatText(const char* format, va_list args) {
+  va_list whole;
+  va_copy(whole, args);
+  std::string out;
+  bool direct = true;
+  const char* p = format;
+  while (direct && *p != '\0') {
+    const char* percent = std::strchr(p, '%');
+    if (percent == nullptr) {
+      out.append(p);
+      break;
+    }
+    out.append(p, percent);
+    const char* spec = percent + 1;
+    if (*spec == '%') {
+      out += '%';
+      p = spec + 1;
+    } else if (*spec == 's') {
+      const char* text = va_arg(args, const char*);
+      out.append(text != nullptr ? text : "(null)");
+      p = spec + 1;
+    } else if (*spec == 'd' || *spec == 'i') {
+      direct = AppendNumber(out, va_arg(args, int));
+      p = spec + 1;
+    } else if (*spec == 'u') {
+      direct = AppendNumber(out, va_arg(args, unsigned));
+      p = spec + 1;
+    } else if (std::strncmp(spec, "zu", 2) == 0) {
+      direct = AppendNumber(out, va_arg(args, size_t));
+      p = spec + 2;
+    } else if (std::strncmp(spec, "lld", 3) == 0) {
+      direct = AppendNumber(out, va_arg(args, long long));
+      p = spec + 3;
+    } else if (std::strncmp(spec, ".15g", 4) == 0) {
+      direct = AppendDouble15g(out, va_arg(args, double));
+      p = spec + 4;
+    } else {
+      direct = false;
+    }
+  }
+  if (direct) {
+    va_end(whole);
+    return out;
+  }
+  try {
+    out = ThroughPrintf(format, whole);
+  } catch (...) {
+    va_end(whole);
+    throw;
+  }
+  va_end(whole);
+  return out;
+}
+
+}  // namespace t2d
