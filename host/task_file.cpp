@@ -1,5 +1,7 @@
 #include "task_file.h"
 
+#include "task_file_parser.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -17,9 +19,6 @@ namespace t2dhost {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Deeper nesting is refused before any recursive walk could exhaust the stack.
-constexpr int kMaxDepth = 200;
 
 // ---- Key paths -------------------------------------------------------------
 
@@ -58,103 +57,6 @@ std::string KindOf(const Json& j) {
 
 std::string Quoted(const std::string& text) { return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace); }
 
-// ---- Parsing ---------------------------------------------------------------
-
-// Tracks where the parser is, to name duplicate keys and too deep nesting by
-// their key path.
-class ParseWatcher {
- public:
-  explicit ParseWatcher(std::string file) : file_(std::move(file)) {}
-
-  bool operator()(int depth, Json::parse_event_t event, Json& parsed) {
-    switch (event) {
-      case Json::parse_event_t::object_start:
-      case Json::parse_event_t::array_start:
-        if (depth >= kMaxDepth || stack_.size() >= static_cast<size_t>(kMaxDepth))
-          throw TaskFileError(file_ + ": " + Named(Compose(stack_.size())) + ": nested deeper than " +
-                              std::to_string(kMaxDepth) + " levels");
-        stack_.push_back(Frame{event == Json::parse_event_t::object_start, {}, {}, 0});
-        break;
-      case Json::parse_event_t::key: {
-        Frame& frame = stack_.back();
-        const std::string key = parsed.get<std::string>();
-        if (!frame.keys.insert(key).second)
-          throw TaskFileError(file_ + ": " + Member(Compose(stack_.size() - 1), key) + ": the key " + Quoted(key) +
-                              " appears twice in one object");
-        frame.key = key;
-        break;
-      }
-      case Json::parse_event_t::object_end:
-      case Json::parse_event_t::array_end:
-        stack_.pop_back();
-        ElementDone();
-        break;
-      case Json::parse_event_t::value:
-        ElementDone();
-        break;
-    }
-    return true;
-  }
-
- private:
-  struct Frame {
-    bool isObject;
-    std::set<std::string> keys;
-    std::string key;
-    size_t index;
-  };
-
-  void ElementDone() {
-    if (!stack_.empty() && !stack_.back().isObject) ++stack_.back().index;
-  }
-
-  // The path of the container opened by frame `count` (the first `count`
-  // frames name the way down to it).
-  std::string Compose(size_t count) const {
-    std::string path;
-    for (size_t i = 0; i < count && i < stack_.size(); ++i)
-      path = stack_[i].isObject ? Member(path, stack_[i].key) : Element(path, stack_[i].index);
-    return path;
-  }
-  static std::string Named(const std::string& path) { return path.empty() ? "(top level)" : path; }
-
-  std::string file_;
-  std::vector<Frame> stack_;
-};
-
-Json Parse(const std::string& text, const std::string& file) {
-  try {
-    return Json::parse(text, ParseWatcher(file), true, false);
-  } catch (const Json::parse_error& e) {
-    // "[json.exception.parse_error.101] parse error at line 3, column 5: <problem>"
-    static const std::regex kPosition("parse error at line ([0-9]+), column ([0-9]+): (.*)");
-    std::smatch m;
-    const std::string what = e.what();
-    if (std::regex_search(what, m, kPosition))
-      throw TaskFileError(file + ":" + m[1].str() + ":" + m[2].str() + ": not valid JSON: " + m[3].str());
-    throw TaskFileError(file + ": not valid JSON: " + what);
-  } catch (const Json::exception& e) {
-    std::string what = e.what();
-    const auto close = what.find("] ");
-    if (what.rfind("[json.exception.", 0) == 0 && close != std::string::npos) what = what.substr(close + 2);
-    // "number overflow parsing '1e999'" carries no position: name the first
-    // place where that number is written.
-    const auto open = what.find(" parsing '");
-    if (open != std::string::npos && what.size() > open + 11 && what.back() == '\'') {
-      const std::string token = what.substr(open + 10, what.size() - open - 11);
-      const size_t at = token.empty() ? std::string::npos : text.find(token);
-      if (at != std::string::npos) {
-        const size_t lineStart = text.rfind('\n', at);
-        const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
-        const size_t column = at - (lineStart == std::string::npos ? 0 : lineStart + 1) + 1;
-        throw TaskFileError(file + ":" + std::to_string(line) + ":" + std::to_string(column) +
-                            ": not valid JSON: " + what);
-      }
-    }
-    throw TaskFileError(file + ": not valid JSON: " + what);
-  }
-}
-
 // ---- Values ----------------------------------------------------------------
 
 enum class IntegerKind { kNotInteger, kInteger, kHuge };
@@ -176,7 +78,10 @@ IntegerKind IntegerOf(const Json& j, int64_t& value) {
 
 class Reader {
  public:
-  Reader(std::string file, std::string baseFolder) : file_(std::move(file)), base_(std::move(baseFolder)) {}
+  // `values`: the values built while parsing, which the document's
+  // placeholders stand for (none when decoding a document of plain JSON).
+  Reader(std::string file, std::string baseFolder, const std::vector<PrebuiltValue>* values = nullptr)
+      : file_(std::move(file)), base_(std::move(baseFolder)), values_(values) {}
 
   [[noreturn]] void Fail(const std::string& where, const std::string& problem) const {
     throw TaskFileError(file_ + ": " + (where.empty() ? std::string("(top level)") : where) + ": " + problem);
@@ -184,6 +89,12 @@ class Reader {
 
   // A typed value; with `trees`, plain objects become QX_TTree (the CFS tree).
   QX_TAny Value(const Json& j, const std::string& where, bool trees = false) const {
+    size_t prebuilt = 0;
+    if (values_ != nullptr && IsPrebuiltValue(j, prebuilt)) {
+      const PrebuiltValue& value = values_->at(prebuilt);
+      if (!value.error.empty()) throw TaskFileError(value.error);
+      return value.value;
+    }
     switch (j.type()) {
       case Json::value_t::string: return QX_TString(j.get_ref<const std::string&>());
       case Json::value_t::boolean: return QX_TAny(j.get<bool>());
@@ -615,6 +526,7 @@ class Reader {
  private:
   std::string file_;
   std::string base_;
+  const std::vector<PrebuiltValue>* values_;
 };
 
 }  // namespace
@@ -636,8 +548,8 @@ QX_TAny DecodeValue(const Json& json, const std::string& file, const std::string
 }
 
 TaskFile ReadTaskFileText(const std::string& text, const std::string& path, const std::string& baseFolder) {
-  const Json root = Parse(text, path);
-  return Reader(path, baseFolder).Read(root);
+  const ParsedTaskFile parsed = ParseTaskFileText(text, path, baseFolder);
+  return Reader(path, baseFolder, &parsed.values).Read(parsed.root);
 }
 
 TaskFile ReadTaskFile(const std::string& path) {

@@ -16,6 +16,8 @@ class QX_TAny {
   QX_TAny(const QX_TObject& value);  // NOLINT: values convert implicitly
   // A QX_TBool.
   QX_TAny(bool value);  // NOLINT
+  // Takes `value` over without copying it; null makes the illegal value.
+  explicit QX_TAny(std::unique_ptr<QX_TObject> value) : value_(std::move(value)) {}
   // Pointers must not silently become bools.
   QX_TAny(const char*) = delete;
 

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <string>
+#include <utility>
 
 QX_TArray::QX_TArray() : data_(std::make_shared<Data>()) {}
 QX_TArray::QX_TArray(int lowerBound) : data_(std::make_shared<Data>()) { data_->lower = lowerBound; }
@@ -34,11 +35,13 @@ QX_TAny& QX_TArray::At(int index) {
   return data_->items[offset];
 }
 
-void QX_TArray::Append(const QX_TAny& value) {
+void QX_TArray::Append(const QX_TAny& value) { Append(QX_TAny(value)); }
+
+void QX_TArray::Append(QX_TAny&& value) {
   if (static_cast<long long>(data_->lower) + static_cast<long long>(data_->items.size()) > INT_MAX)
     throw QX_EException("QX_TArray::Append: the upper bound would leave the 32-bit range");
   Detach();
-  data_->items.push_back(value);
+  data_->items.push_back(std::move(value));
 }
 
 bool QX_TArray::Equals(const QX_TObject& other) const {

@@ -33,6 +33,7 @@ class QX_TArray : public QX_TObject {
   // Appends at the upper end; raises QX_EException when the upper bound
   // would leave the 32-bit range.
   void Append(const QX_TAny& value);
+  void Append(QX_TAny&& value);
 
   const std::vector<QX_TAny>& Items() const { return data_->items; }
   bool SharesContentsWith(const QX_TArray& other) const { return data_ == other.data_; }

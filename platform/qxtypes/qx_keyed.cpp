@@ -1,5 +1,7 @@
 #include "qx_keyed.h"
 
+#include <utility>
+
 QX_TKeyedCollection::QX_TKeyedCollection() : data_(std::make_shared<Data>()) {}
 
 void QX_TKeyedCollection::Detach() {
@@ -23,6 +25,7 @@ QX_TAny& QX_TKeyedCollection::Value(const QX_TString& key) {
 }
 
 void QX_TKeyedCollection::Add(const QX_TString& key, const QX_TAny& value) { Value(key) = value; }
+void QX_TKeyedCollection::Add(const QX_TString& key, QX_TAny&& value) { Value(key) = std::move(value); }
 
 bool QX_TKeyedCollection::Remove(const QX_TString& key) {
   if (!HasKey(key)) return false;

@@ -30,6 +30,8 @@ class QX_TKeyedCollection : public QX_TObject {
   QX_TAny& Value(const QX_TString& key);
   // Sets the value for `key`, adding the key when it is missing.
   void Add(const QX_TString& key, const QX_TAny& value);
+  // As Add, taking `value` over without copying it.
+  void Add(const QX_TString& key, QX_TAny&& value);
   // Removes `key`; false when it was missing.
   bool Remove(const QX_TString& key);
   // Number of entries.

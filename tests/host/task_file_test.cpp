@@ -71,6 +71,16 @@ TEST_P(TypedValue, DecodesToItsClassAndEncodesBack) {
   EXPECT_TRUE(Decode(encoded.dump()) == value) << encoded.dump();
 }
 
+// The values handed to the converter are built while the file is parsed;
+// they come out as the reader makes them of a parsed document.
+TEST_P(TypedValue, ReadsTheSameInsideATaskFile) {
+  const TypedCase& c = GetParam();
+  const TaskFile file = Read(std::string(R"({"ticket": {"work": {"a": [0, )") + c.json + "]}}}");
+  const QX_TAny& read = static_cast<const QX_TArray&>(*file.work[QX_TString("a")].Object())[1];
+  EXPECT_STREQ(read.ClassName(), c.className);
+  EXPECT_TRUE(read == Decode(c.json));
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, TypedValue, ::testing::ValuesIn(kTyped));
 
 TEST(TypedValues, KeepTheirDetails) {
@@ -135,7 +145,46 @@ TEST_P(RefusedValue, IsMalformed) {
   }
 }
 
+TEST_P(RefusedValue, IsRefusedTheSameInsideATaskFile) {
+  const RefusedCase& c = GetParam();
+  std::string expected;
+  try {
+    Decode(c.json);
+  } catch (const TaskFileError& e) {
+    expected = std::string("t.json: jobs[0].jobArray[1]") + (e.what() + std::string("t.json: v").size());
+  }
+  EXPECT_EQ(Refusal(std::string(R"({"setup": {"master": "M", "masterDictionary": {}}, )") +
+                    R"("jobs": [{"index": 0, "jobArray": [0, )" + c.json + "]}]}"),
+            expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, RefusedValue, ::testing::ValuesIn(kRefused));
+
+// A problem inside a value is reported when the reader reaches the value:
+// the file's syntax, its repeated keys and its nesting come first, then the
+// problems in the order the reader checks the file.
+TEST(TypedValues, ProblemsKeepTheirOrder) {
+  EXPECT_NE(Refusal(R"({"ticket": {"work": {"a": null}}, "x": })").find("t.json:1:40: not valid JSON"),
+            std::string::npos);
+  EXPECT_NE(Refusal(R"({"ticket": {"work": {"a": null, "a": 1}}})").find("ticket.work.a: the key \"a\" appears twice"),
+            std::string::npos);
+  EXPECT_NE(Refusal(R"({"ticket": {"work": {"a": null}}, "options": 5})").find("t.json: options: needs an object"),
+            std::string::npos);
+  EXPECT_NE(Refusal(R"({"ticket": {"work": {"a": null, "b": {"@int32": "x"}}}})")
+                .find("t.json: ticket.work.a: null is not a value here"),
+            std::string::npos);
+  EXPECT_NE(Refusal(R"({"ticket": {"work": {"a": {"@url": 5}}}})").find("t.json: ticket.work.a: {\"@url\": ...} needs a text"),
+            std::string::npos);
+  EXPECT_NE(Refusal(R"({"ticket": {"work": {"@dict": {"a": null}}}})").find("t.json: ticket.work.a: null is not"),
+            std::string::npos);
+  std::string deep = R"({"ticket": {"work": {"a": )";
+  for (int i = 0; i < 250; ++i) deep += "[";
+  EXPECT_NE(Refusal(deep).find("nested deeper than 200 levels"), std::string::npos);
+  // Values built while parsing and values read from the document agree.
+  EXPECT_EQ(Refusal(R"({"ticket": {"work": [1]}})"), "t.json: ticket.work: needs a dictionary (a JSON object), not QX_TArray");
+  EXPECT_EQ(Refusal(R"({"ticket": {"work": 7}})"), "t.json: ticket.work: needs a dictionary (a JSON object), not QX_TInt32");
+  EXPECT_EQ(Read(R"({"ticket": {"work": {"@dict": {"@a": 1}}}})").work.Entries(), 1);
+}
 
 TEST(TypedValues, NestedRefusalsNameTheKeyPath) {
   EXPECT_NE(Refusal(R"({"ticket": {"work": {"a b": [0, {"x": {"@uint16": 1e9}}]}}})")
