@@ -190,7 +190,7 @@ void BM_HostEndToEnd(benchmark::State& state) {
     const t2dhost::TaskFile file = t2dhost::ReadTaskFile(disk.Path());
     t2dhost::Conversion conversion(file);
     conversion.Run();
-    WriteText(disk.Result(), t2dhost::FormatJson(t2dhost::ResultJson(conversion)));
+    WriteText(disk.Result(), t2dhost::ResultText(conversion));
   }
 }
 BENCHMARK(BM_HostEndToEnd)->Arg(1000)->Unit(benchmark::kMillisecond);

@@ -45,7 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const t2dhost::TaskFile file = t2dhost::ReadTaskFileText(text, "fuzz.json", WorkFolder());
     t2dhost::Conversion conversion(file);
     conversion.Run();
-    const std::string json = t2dhost::FormatJson(t2dhost::ResultJson(conversion));
+    const std::string json = t2dhost::ResultText(conversion);
+    // The result written directly is the result document's text.
+    if (json != t2dhost::FormatJson(t2dhost::ResultJson(conversion))) std::abort();
     const std::string ini = t2dhost::IniText(conversion.Converter().Dictionary());
     if (json.empty() || json.back() != '\n') std::abort();
     (void)ini;

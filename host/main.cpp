@@ -84,7 +84,7 @@ int Run(const std::string& taskFilePath, const std::string& output, const std::s
       for (const TW_TLogEntry& entry : conversion.Task().Log()) std::cerr << t2dhost::LogLine(entry) << "\n";
       std::cerr.flush();
     } else {
-      text = t2dhost::FormatJson(t2dhost::ResultJson(conversion));
+      text = t2dhost::ResultText(conversion);
     }
 
     if (output.empty()) {

@@ -1,5 +1,6 @@
 #include "result_writer.h"
 
+#include <cmath>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -129,6 +130,12 @@ Json SectionJson(const CParamSection* section, bool withComments) {
   return items;
 }
 
+bool HasTagLikeKey(const QX_TKeyedCollection& collection) {
+  for (const auto& entry : collection)
+    if (!entry.first.IsEmpty() && entry.first.Text()[0] == '@') return true;
+  return false;
+}
+
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
 bool HasControl(const std::string& text) {
@@ -181,6 +188,47 @@ std::string FormatJson(const Json& json) {
   return out;
 }
 
+namespace {
+
+Json LogJson(const TW_TTask& task) {
+  Json log = Json::array();
+  for (const TW_TLogEntry& entry : task.Log()) {
+    Json line = Json::object();
+    line["level"] = entry.level;
+    line["text"] = entry.text;
+    if (entry.hasArgument) line["argument"] = EncodeValue(entry.argument);
+    log.push_back(std::move(line));
+  }
+  return log;
+}
+
+Json TemplateNamesJson(const TW_TTask& task) {
+  Json names = Json::object();
+  for (const TName::Entry& entry : task.Names().Entries())
+    names[entry.name.Str()] = entry.value ? EncodeValue(*entry.value) : Json(nullptr);
+  return names;
+}
+
+Json TempFilesJson(const TW_TTask& task) {
+  Json files = Json::array();
+  for (const TW_TTempFile& file : task.TempFiles()) files.push_back(Json{{"url", file.url.Text().Str()}, {"keep", file.keep}});
+  return files;
+}
+
+// The sections of the dictionary in the result's order, each with whether
+// its items carry comments: "task", "setup", "environment", then sections
+// the writers do not name today, after the fixed ones.
+template <class Visit>
+void ForEachNamedSection(const CParamDict& dict, Visit visit) {
+  visit("task", dict.FindSection("task"), false);
+  visit("setup", dict.FindSection("setup"), true);
+  visit("environment", dict.FindSection("environment"), false);
+  for (const auto& section : dict.Sections())
+    if (!IsFixedSection(section.first)) visit(section.first, &section.second, true);
+}
+
+}  // namespace
+
 Json ResultJson(const Conversion& conversion) {
   const CParamDict& dict = conversion.Converter().Dictionary();
   const TW_TTask& task = conversion.Task();
@@ -191,12 +239,9 @@ Json ResultJson(const Conversion& conversion) {
 
   Json dictionary = Json::object();
   dictionary.get_ref<Json::object_t&>().reserve(4 + dict.Sections().size());
-  dictionary["task"] = SectionJson(dict.FindSection("task"), false);
-  dictionary["setup"] = SectionJson(dict.FindSection("setup"), true);
-  dictionary["environment"] = SectionJson(dict.FindSection("environment"), false);
-  // Sections the writers do not name today still show, after the fixed ones.
-  for (const auto& section : dict.Sections())
-    if (!IsFixedSection(section.first)) dictionary[section.first] = SectionJson(&section.second, true);
+  ForEachNamedSection(dict, [&](const std::string& name, const CParamSection* section, bool withComments) {
+    dictionary[name] = SectionJson(section, withComments);
+  });
   Json jobs = Json::object();
   // Job numbers are unique: append them, rather than look each up among the
   // ones before (a lookup in an ordered object is a linear walk).
@@ -205,28 +250,316 @@ Json ResultJson(const Conversion& conversion) {
   for (const auto& job : dict.JobSections()) jobMembers.emplace_back(std::to_string(job.first), SectionJson(&job.second, true));
   dictionary["jobs"] = std::move(jobs);
   result["dictionary"] = std::move(dictionary);
-
-  Json log = Json::array();
-  for (const TW_TLogEntry& entry : task.Log()) {
-    Json line = Json::object();
-    line["level"] = entry.level;
-    line["text"] = entry.text;
-    if (entry.hasArgument) line["argument"] = EncodeValue(entry.argument);
-    log.push_back(std::move(line));
-  }
-  result["log"] = std::move(log);
-
-  Json names = Json::object();
-  for (const TName::Entry& entry : task.Names().Entries())
-    names[entry.name.Str()] = entry.value ? EncodeValue(*entry.value) : Json(nullptr);
-  result["templateNames"] = std::move(names);
-
-  Json files = Json::array();
-  for (const TW_TTempFile& file : task.TempFiles()) files.push_back(Json{{"url", file.url.Text().Str()}, {"keep", file.keep}});
-  result["tempFiles"] = std::move(files);
-
+  result["log"] = LogJson(task);
+  result["templateNames"] = TemplateNamesJson(task);
+  result["tempFiles"] = TempFilesJson(task);
   result["jobDictionaries"] = EncodeValue(conversion.Jobs());
   return result;
+}
+
+// ---- The result written directly ------------------------------------------
+//
+// The dictionary and the job dictionaries make nearly all of a large result:
+// they are written straight from the converter's dictionary and the value
+// library's values, in the layout FormatJson gives their JSON form, without
+// building that form first.
+
+namespace {
+
+class DirectWriter {
+ public:
+  explicit DirectWriter(std::string& out) : writer_(out), out_(out) {}
+
+  void Result(const Conversion& conversion) {
+    const CParamDict& dict = conversion.Converter().Dictionary();
+    const TW_TTask& task = conversion.Task();
+    out_ += "{\n";
+    Key(2, "dictionary");
+    Dictionary(dict, 2);
+    out_ += ",\n";
+    Key(2, "log");
+    Pretty(writer_, LogJson(task), 2, false);
+    out_ += ",\n";
+    Key(2, "templateNames");
+    Pretty(writer_, TemplateNamesJson(task), 2, false);
+    out_ += ",\n";
+    Key(2, "tempFiles");
+    Pretty(writer_, TempFilesJson(task), 2, false);
+    out_ += ",\n";
+    Key(2, "jobDictionaries");
+    PrettyValue(conversion.Jobs(), 2, false);
+    out_ += "\n}\n";
+  }
+
+ private:
+  void Key(size_t indent, const std::string& key) {
+    out_.append(indent, ' ');
+    writer_.String(key);
+    out_ += ": ";
+  }
+
+  // Never empty: an object of one member a line.
+  void Dictionary(const CParamDict& dict, size_t indent) {
+    out_ += "{\n";
+    ForEachNamedSection(dict, [&](const std::string& name, const CParamSection* section, bool withComments) {
+      Key(indent + 2, name);
+      Section(section, withComments, indent + 2);
+      out_ += ",\n";
+    });
+    Key(indent + 2, "jobs");
+    if (dict.JobSections().empty()) {
+      out_ += "{}";
+    } else {
+      out_ += "{\n";
+      size_t i = 0;
+      for (const auto& job : dict.JobSections()) {
+        Key(indent + 4, std::to_string(job.first));
+        Section(&job.second, true, indent + 4);
+        out_ += ++i < dict.JobSections().size() ? ",\n" : "\n";
+      }
+      out_.append(indent + 2, ' ');
+      out_ += '}';
+    }
+    out_ += '\n';
+    out_.append(indent, ' ');
+    out_ += '}';
+  }
+
+  // An array of items, each a one-line object.
+  void Section(const CParamSection* section, bool withComments, size_t indent) {
+    if (section == nullptr || section->Items().empty()) {
+      out_ += "[]";
+      return;
+    }
+    out_ += "[\n";
+    const auto& items = section->Items();
+    for (size_t i = 0; i < items.size(); ++i) {
+      const CParamItem& item = items[i];
+      out_.append(indent + 2, ' ');
+      out_ += "{\"key\": ";
+      writer_.String(item.key);
+      out_ += ", \"value\": ";
+      writer_.String(item.value);
+      if (withComments) {
+        out_ += ", \"comment\": ";
+        if (item.comment)
+          writer_.String(*item.comment);
+        else
+          out_ += "null";
+      }
+      out_ += i + 1 < items.size() ? "},\n" : "}\n";
+    }
+    out_.append(indent, ' ');
+    out_ += ']';
+  }
+
+  // ---- Values, as EncodeValue gives them and Pretty lays them out --------
+
+  static const QX_TKeyedCollection* Entries(const QX_TAny& value, const char** wrapper) {
+    const QX_TObject* object = value.Object();
+    if (object == nullptr) return nullptr;
+    const std::string_view cls = object->ClassName();
+    if (cls == QX_TTree::kClassName) {
+      *wrapper = "@tree";
+      return static_cast<const QX_TTree*>(object);
+    }
+    if (cls == QX_TDict::kClassName) {
+      const auto* dict = static_cast<const QX_TDict*>(object);
+      *wrapper = HasTagLikeKey(*dict) ? "@dict" : nullptr;
+      return dict;
+    }
+    return nullptr;
+  }
+
+  static const QX_TArray* ArrayOf(const QX_TAny& value) {
+    const QX_TObject* object = value.Object();
+    if (object == nullptr || std::string_view(object->ClassName()) != QX_TArray::kClassName) return nullptr;
+    return static_cast<const QX_TArray*>(object);
+  }
+
+  // Whether the value's JSON form counts as a scalar in the layout: a
+  // scalar, a tagged scalar, or an empty object or array.
+  static bool ScalarLike(const QX_TAny& value) {
+    const char* wrapper = nullptr;
+    if (const QX_TKeyedCollection* entries = Entries(value, &wrapper))
+      return wrapper == nullptr && ScalarLikeEntries(*entries);
+    if (const QX_TArray* array = ArrayOf(value)) return array->LowerBound() == 0 && array->Items().empty();
+    return true;
+  }
+
+  // Whether the value's JSON form is a plain JSON scalar (not an object).
+  static bool PlainScalar(const QX_TAny& value) {
+    const QX_TObject* object = value.Object();
+    if (object == nullptr) return false;
+    const std::string_view cls = object->ClassName();
+    if (cls == QX_TDouble::kClassName) return std::isfinite(static_cast<const QX_TDouble*>(object)->Value());
+    return cls == QX_TString::kClassName || cls == QX_TBool::kClassName || cls == QX_TInt32::kClassName;
+  }
+
+  // Whether the entries, as a JSON object, count as a scalar: none, or one
+  // that looks like a tagged scalar ({"@x": 5}).
+  static bool ScalarLikeEntries(const QX_TKeyedCollection& entries) {
+    const auto& items = entries.Items();
+    if (items.empty()) return true;
+    return items.size() == 1 && !items[0].first.Str().empty() && items[0].first.Str()[0] == '@' &&
+           PlainScalar(items[0].second);
+  }
+
+  template <class Items, class IsScalarLike>
+  static bool AllScalarLike(const Items& items, IsScalarLike isScalarLike) {
+    for (const auto& item : items)
+      if (!isScalarLike(item)) return false;
+    return true;
+  }
+
+  void CompactValue(const QX_TAny& value) {
+    const char* wrapper = nullptr;
+    if (const QX_TKeyedCollection* entries = Entries(value, &wrapper)) {
+      if (wrapper != nullptr) OpenWrapper(wrapper);
+      CompactEntries(*entries);
+      if (wrapper != nullptr) out_ += '}';
+    } else if (const QX_TArray* array = ArrayOf(value)) {
+      if (array->LowerBound() != 0) OpenWrapper("@array");
+      CompactItems(*array);
+      if (array->LowerBound() != 0) out_ += ", \"@lower\": " + std::to_string(array->LowerBound()) + "}";
+    } else {
+      Scalar(value);
+    }
+  }
+
+  // A scalar, or a tagged scalar, as EncodeValue gives it.
+  void Scalar(const QX_TAny& value) {
+    const QX_TObject* object = value.Object();
+    if (object == nullptr) {
+      out_ += "{\"@illegal\": null}";
+      return;
+    }
+    const std::string_view cls = object->ClassName();
+    if (cls == QX_TString::kClassName) {
+      writer_.String(static_cast<const QX_TString*>(object)->Str());
+    } else if (cls == QX_TInt32::kClassName) {
+      out_ += std::to_string(static_cast<const QX_TInt32*>(object)->Value());
+    } else if (cls == QX_TBool::kClassName) {
+      out_ += static_cast<const QX_TBool*>(object)->Value() ? "true" : "false";
+    } else if (cls == QX_TDouble::kClassName && std::isfinite(static_cast<const QX_TDouble*>(object)->Value())) {
+      writer_.Scalar(Json(static_cast<const QX_TDouble*>(object)->Value()));
+    } else if (cls == QX_TURL::kClassName) {
+      OpenWrapper("@url");
+      writer_.String(static_cast<const QX_TURL*>(object)->Text().Str());
+      out_ += '}';
+    } else {
+      Compact(writer_, EncodeValue(value));  // the rarer tagged scalars
+    }
+  }
+
+  void OpenWrapper(const char* tag) {
+    out_ += "{\"";
+    out_ += tag;
+    out_ += "\": ";
+  }
+
+  void CompactEntries(const QX_TKeyedCollection& entries) {
+    out_ += '{';
+    bool first = true;
+    for (const auto& entry : entries) {
+      if (!first) out_ += ", ";
+      first = false;
+      writer_.String(entry.first.Str());
+      out_ += ": ";
+      CompactValue(entry.second);
+    }
+    out_ += '}';
+  }
+
+  void CompactItems(const QX_TArray& array) {
+    out_ += '[';
+    bool first = true;
+    for (const QX_TAny& item : array.Items()) {
+      if (!first) out_ += ", ";
+      first = false;
+      CompactValue(item);
+    }
+    out_ += ']';
+  }
+
+  void PrettyValue(const QX_TAny& value, size_t indent, bool arrayElement) {
+    const char* wrapper = nullptr;
+    if (const QX_TKeyedCollection* entries = Entries(value, &wrapper)) {
+      if (wrapper == nullptr) {
+        PrettyEntries(*entries, indent, arrayElement);
+      } else if (ScalarLikeEntries(*entries) && arrayElement) {
+        CompactValue(value);  // {"@tree": {}} is flat
+      } else {
+        out_ += "{\n";
+        Key(indent + 2, wrapper);
+        PrettyEntries(*entries, indent + 2, false);
+        out_ += '\n';
+        out_.append(indent, ' ');
+        out_ += '}';
+      }
+    } else if (const QX_TArray* array = ArrayOf(value)) {
+      if (array->LowerBound() == 0) {
+        PrettyItems(*array, indent);
+      } else if (array->Items().empty() && arrayElement) {
+        CompactValue(value);  // {"@array": [], "@lower": n} is flat
+      } else {
+        out_ += "{\n";
+        Key(indent + 2, "@array");
+        PrettyItems(*array, indent + 2);
+        out_ += ",\n";
+        Key(indent + 2, "@lower");
+        out_ += std::to_string(array->LowerBound()) + "\n";
+        out_.append(indent, ' ');
+        out_ += '}';
+      }
+    } else {
+      CompactValue(value);
+    }
+  }
+
+  void PrettyEntries(const QX_TKeyedCollection& entries, size_t indent, bool arrayElement) {
+    const auto& items = entries.Items();
+    const bool flat = AllScalarLike(items, [](const QX_TKeyedCollection::Entry& e) { return ScalarLike(e.second); });
+    if (ScalarLikeEntries(entries) || (flat && arrayElement && items.size() <= kOneLineMembers)) {
+      CompactEntries(entries);
+      return;
+    }
+    out_ += "{\n";
+    for (size_t i = 0; i < items.size(); ++i) {
+      Key(indent + 2, items[i].first.Str());
+      PrettyValue(items[i].second, indent + 2, false);
+      out_ += i + 1 < items.size() ? ",\n" : "\n";
+    }
+    out_.append(indent, ' ');
+    out_ += '}';
+  }
+
+  void PrettyItems(const QX_TArray& array, size_t indent) {
+    const auto& items = array.Items();
+    if (AllScalarLike(items, [](const QX_TAny& item) { return ScalarLike(item); })) {
+      CompactItems(array);
+      return;
+    }
+    out_ += "[\n";
+    for (size_t i = 0; i < items.size(); ++i) {
+      out_.append(indent + 2, ' ');
+      PrettyValue(items[i], indent + 2, true);
+      out_ += i + 1 < items.size() ? ",\n" : "\n";
+    }
+    out_.append(indent, ' ');
+    out_ += ']';
+  }
+
+  TextWriter writer_;
+  std::string& out_;
+};
+
+}  // namespace
+
+std::string ResultText(const Conversion& conversion) {
+  std::string out;
+  DirectWriter(out).Result(conversion);
+  return out;
 }
 
 std::string IniText(const CParamDict& dictionary) {

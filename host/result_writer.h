@@ -17,6 +17,10 @@ namespace t2dhost {
 // "jobDictionaries".
 Json ResultJson(const Conversion& conversion);
 
+// FormatJson(ResultJson(conversion)), written straight from the conversion:
+// the same text at a fraction of the cost for a large result.
+std::string ResultText(const Conversion& conversion);
+
 // JSON text, indented by two blanks, ending with a line break. Arrays of
 // scalars, and objects of at most eight scalars inside arrays (items, log
 // entries, inks), take one line; other containers one member a line. Tagged scalars such

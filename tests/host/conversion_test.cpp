@@ -62,7 +62,10 @@ class HostConversion : public ::testing::Test {
     conversion_ = std::make_unique<Conversion>(
         *file_, [](TW_TTask& task) { return std::make_unique<ProbeConverter>(task); });
     conversion_->Run();
-    return t2dhost::ResultJson(*conversion_);
+    Json result = t2dhost::ResultJson(*conversion_);
+    // The host writes the result directly; it must be this document's text.
+    EXPECT_EQ(t2dhost::ResultText(*conversion_), t2dhost::FormatJson(result));
+    return result;
   }
 
   static std::string LogText(const Json& result) { return result["log"].dump(); }
@@ -179,6 +182,32 @@ TEST(HostLogLine, LevelTextAndArgument) {
             "0 \"qxmsm.fontsnotexported\" \"/srv/fonts\\\\\"");
   EXPECT_EQ(t2dhost::LogLine(TW_TLogEntry{1, "two\nlines", true, QX_TAny()}),
             "1 \"two\\nlines\" {\"@illegal\": null}");
+}
+
+// Every shape a value can take in the job dictionaries, at the top of a
+// job, inside objects and inside arrays, laid out as FormatJson lays out its
+// JSON form (the fixture compares the two).
+TEST_F(HostConversion, ResultTextLaysOutEveryShapeAsTheDocument) {
+  const char* const shapes[] = {
+      R"("text")", R"("tab\there")", "true", "7", "2.5", R"({"@double": "nan"})", R"({"@uint32": 7})",
+      R"({"@uint16": 7})", R"({"@url": "/in"})", R"({"@illegal": null})", R"({"@userinfo": "alice"})", "{}", "[]",
+      R"({"a": 1})", R"({"a": 1, "b": [1, 2]})", R"({"a": {}})", R"({"@tree": {}})", R"({"@tree": {"a": 1}})",
+      R"({"@dict": {}})", R"({"@dict": {"@a": 1}})", R"({"@dict": {"@a": {"@uint32": 1}}})",
+      R"({"@dict": {"@a": 1, "b": 2}})", R"({"@tree": {"@a": "x"}})", R"({"@tree": {"@a": [1]}})",
+      R"({"@array": [], "@lower": 1})",
+      R"({"@array": [1, "x"], "@lower": -2})", R"({"@array": [{"a": 1}], "@lower": 1})", "[1, [2]]",
+      R"([{"a": 1}, {"@tree": {}}, {"@array": [], "@lower": 3}])",
+      R"({"a": 1, "b": 2, "c": 3, "d": 4, "e": 5, "f": 6, "g": 7, "h": 8})",
+      R"({"a": 1, "b": 2, "c": 3, "d": 4, "e": 5, "f": 6, "g": 7, "h": 8, "i": 9})"};
+  std::string jobs;
+  for (const char* shape : shapes) {
+    const std::string value = std::string("{\"Rotation\": 0, \"v\": ") + shape + ", \"in\": [" + shape + "], \"x\": [[" +
+                              shape + ", " + shape + "]]}";
+    jobs += (jobs.empty() ? "" : ", ") + value;
+  }
+  const Json result = Convert(std::string(R"({"setup": {"master": "M", "masterDictionary": {"Options": {}},
+                                                         "jobs": [)") + jobs + "]}}");
+  EXPECT_EQ(result["jobDictionaries"].size(), std::size(shapes));
 }
 
 TEST(HostFormatJson, LayoutFollowsTheShapeOfTheValues) {
