@@ -8,33 +8,57 @@ void QX_TKeyedCollection::Detach() {
   if (data_.use_count() > 1) data_ = std::make_shared<Data>(*data_);
 }
 
-bool QX_TKeyedCollection::HasKey(const QX_TString& key) const { return data_->index.count(key.Str()) != 0; }
+// Where `key` is among the entries, or npos. Small collections (nearly all:
+// a job's inks, its options, its margins) are searched in order; the index
+// by key is built once a collection grows past kIndexedFrom entries, so that
+// large ones stay fast and small ones don't carry a hash table each.
+size_t QX_TKeyedCollection::Find(const std::string& key) const {
+  const Data& data = *data_;
+  if (data.index.empty()) {
+    for (size_t i = 0; i < data.entries.size(); ++i)
+      if (data.entries[i].first.Str() == key) return i;
+    return kNotFound;
+  }
+  auto it = data.index.find(key);
+  return it == data.index.end() ? kNotFound : it->second;
+}
+
+bool QX_TKeyedCollection::HasKey(const QX_TString& key) const { return Find(key.Str()) != kNotFound; }
 
 const QX_TAny& QX_TKeyedCollection::operator[](const QX_TString& key) const {
-  auto it = data_->index.find(key.Str());
-  return it == data_->index.end() ? QX_TAny::Illegal() : data_->entries[it->second].second;
+  const size_t at = Find(key.Str());
+  return at == kNotFound ? QX_TAny::Illegal() : data_->entries[at].second;
 }
 
 QX_TAny& QX_TKeyedCollection::Value(const QX_TString& key) {
   Detach();
-  auto it = data_->index.find(key.Str());
-  if (it != data_->index.end()) return data_->entries[it->second].second;
-  data_->index.emplace(key.Str(), data_->entries.size());
-  data_->entries.emplace_back(key, QX_TAny());
-  return data_->entries.back().second;
+  const size_t at = Find(key.Str());
+  if (at != kNotFound) return data_->entries[at].second;
+  Data& data = *data_;
+  data.entries.emplace_back(key, QX_TAny());
+  if (!data.index.empty()) {
+    data.index.emplace(key.Str(), data.entries.size() - 1);
+  } else if (data.entries.size() > kIndexedFrom) {
+    data.index.reserve(data.entries.size() * 2);
+    for (size_t i = 0; i < data.entries.size(); ++i) data.index.emplace(data.entries[i].first.Str(), i);
+  }
+  return data.entries.back().second;
 }
 
 void QX_TKeyedCollection::Add(const QX_TString& key, const QX_TAny& value) { Value(key) = value; }
 void QX_TKeyedCollection::Add(const QX_TString& key, QX_TAny&& value) { Value(key) = std::move(value); }
 
 bool QX_TKeyedCollection::Remove(const QX_TString& key) {
-  if (!HasKey(key)) return false;
+  const size_t pos = Find(key.Str());
+  if (pos == kNotFound) return false;
   Detach();
-  const size_t pos = data_->index.at(key.Str());
-  data_->entries.erase(data_->entries.begin() + static_cast<long>(pos));
-  data_->index.erase(key.Str());
-  for (auto& slot : data_->index)
-    if (slot.second > pos) --slot.second;
+  Data& data = *data_;
+  data.entries.erase(data.entries.begin() + static_cast<long>(pos));
+  if (!data.index.empty()) {
+    data.index.erase(key.Str());
+    for (auto& slot : data.index)
+      if (slot.second > pos) --slot.second;
+  }
   return true;
 }
 

@@ -51,8 +51,13 @@ class QX_TKeyedCollection : public QX_TObject {
  private:
   struct Data {
     std::vector<Entry> entries;
+    // Position by key, kept once the collection holds more than
+    // kIndexedFrom entries; empty before.
     std::unordered_map<std::string, size_t> index;
   };
+  static constexpr size_t kNotFound = static_cast<size_t>(-1);
+  static constexpr size_t kIndexedFrom = 16;
+  size_t Find(const std::string& key) const;
   void Detach();
   std::shared_ptr<Data> data_;
 };

@@ -200,4 +200,38 @@ TEST(Iteration, WalksEntriesInInsertionOrder) {
   EXPECT_THROW(done.Key(), QX_EException);
 }
 
+// Small collections are searched in order, large ones through an index by
+// key: lookups, replacing, removing and copies agree on both sides of the
+// change and across it.
+TEST(KeyedCollections, LookupsHoldForSmallAndLargeCollections) {
+  for (int size : {1, 15, 16, 17, 40}) {
+    SCOPED_TRACE(size);
+    QX_TDict dict;
+    for (int i = 0; i < size; ++i) dict.Add(QX_TString("k" + std::to_string(i)), QX_TInt32(i));
+    const QX_TDict before(dict);
+    for (int i = 0; i < size; ++i) {
+      ASSERT_TRUE(dict.HasKey(QX_TString("k" + std::to_string(i))));
+      EXPECT_EQ(qx_cast<QX_TInt32>(dict[QX_TString("k" + std::to_string(i))], "t", 1).Value(), i);
+    }
+    EXPECT_FALSE(dict.HasKey("K0")) << "keys are compared exactly";
+    EXPECT_TRUE(dict[QX_TString("absent")].IsIllegal());
+
+    dict.Add("k0", QX_TString("replaced"));
+    EXPECT_EQ(dict.Entries(), size);
+    EXPECT_TRUE(dict.Remove("k0"));
+    EXPECT_FALSE(dict.Remove("k0"));
+    EXPECT_FALSE(dict.HasKey("k0"));
+    for (int i = 1; i < size; ++i)
+      EXPECT_EQ(qx_cast<QX_TInt32>(dict[QX_TString("k" + std::to_string(i))], "t", 1).Value(), i);
+    dict.Add("new", QX_TInt32(-1));
+    EXPECT_EQ(dict.Items().back().first, "new");
+    EXPECT_EQ(qx_cast<QX_TInt32>(dict["new"], "t", 1).Value(), -1);
+
+    // The copy taken before is untouched.
+    EXPECT_EQ(before.Entries(), size);
+    EXPECT_EQ(qx_cast<QX_TInt32>(before["k0"], "t", 1).Value(), 0);
+    EXPECT_FALSE(before.HasKey("new"));
+  }
+}
+
 }  // namespace
