@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -27,33 +28,55 @@ constexpr int kExitConverted = 0;
 constexpr int kExitUnexpected = 1;
 constexpr int kExitBadTaskFile = 2;
 
-// Writes `text` to a temporary file beside `target` and renames it, so that
-// the target is either the whole result or untouched.
-void WriteAtomically(const std::string& target, const std::string& text) {
-  const std::filesystem::path path(target);
-  std::string pattern = (path.has_parent_path() ? path.parent_path() / ("." + path.filename().string())
-                                                : std::filesystem::path("." + path.filename().string()))
-                            .string() +
-                        ".XXXXXX";
-  const int fd = mkstemp(pattern.data());
-  if (fd < 0) throw std::runtime_error("can't write " + target + ": " + std::strerror(errno));
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const std::string reason = std::strerror(errno);
-      close(fd);
-      unlink(pattern.c_str());
-      throw std::runtime_error("can't write " + target + ": " + reason);
+// A file written under a temporary name beside `target` and renamed when
+// it is whole, so that the target is either the whole result or untouched.
+class AtomicFile {
+ public:
+  explicit AtomicFile(const std::string& target) : target_(target) {
+    const std::filesystem::path path(target);
+    temporary_ = (path.has_parent_path() ? path.parent_path() / ("." + path.filename().string())
+                                         : std::filesystem::path("." + path.filename().string()))
+                     .string() +
+                 ".XXXXXX";
+    fd_ = mkstemp(temporary_.data());
+    if (fd_ < 0) throw std::runtime_error("can't write " + target + ": " + std::strerror(errno));
+  }
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+  // Without Commit, the temporary file goes and the target stays as it was.
+  ~AtomicFile() {
+    if (fd_ >= 0) close(fd_);
+    if (!committed_) unlink(temporary_.c_str());
+  }
+
+  void Write(const std::string& text) {
+    size_t written = 0;
+    while (written < text.size()) {
+      const ssize_t n = write(fd_, text.data() + written, text.size() - written);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw std::runtime_error("can't write " + target_ + ": " + std::strerror(errno));
+      written += static_cast<size_t>(n);
     }
-    written += static_cast<size_t>(n);
   }
-  if (close(fd) != 0 || std::rename(pattern.c_str(), target.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
-    unlink(pattern.c_str());
-    throw std::runtime_error("can't write " + target + ": " + reason);
+
+  void Commit() {
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0 || std::rename(temporary_.c_str(), target_.c_str()) != 0)
+      throw std::runtime_error("can't write " + target_ + ": " + std::strerror(errno));
+    committed_ = true;
   }
+
+ private:
+  std::string target_;
+  std::string temporary_;
+  int fd_ = -1;
+  bool committed_ = false;
+};
+
+void WriteToStandardOutput(const std::string& text) {
+  std::cout << text << std::flush;
+  if (!std::cout) throw std::runtime_error("can't write the result to standard output");
 }
 
 int Run(const std::string& taskFilePath, const std::string& output, const std::string& format, bool cleanup,
@@ -71,29 +94,29 @@ int Run(const std::string& taskFilePath, const std::string& output, const std::s
     std::cerr << "ticket2dict: " << e.what() << "\n";
     return kExitBadTaskFile;
   }
-  std::string text;
-  const CTicket2Dict_msbasetask* converter = nullptr;
   try {
     const t2dhost::TaskFile file = t2dhost::ReadTaskFile(taskFilePath);
     t2dhost::Conversion conversion(file, flavour ? flavour->Factory() : nullptr);
     conversion.Run();
-    converter = &conversion.Converter();
+    // The converter's traces on standard output come before the result.
+    std::fflush(stdout);
+    std::optional<AtomicFile> target;
+    if (!output.empty()) target.emplace(output);
+    const auto write = [&target](const std::string& text) {
+      if (target)
+        target->Write(text);
+      else
+        WriteToStandardOutput(text);
+    };
     if (format == "ini") {
-      text = t2dhost::IniText(converter->Dictionary());
-      std::fflush(stdout);
+      const std::string text = t2dhost::IniText(conversion.Converter().Dictionary());
       for (const TW_TLogEntry& entry : conversion.Task().Log()) std::cerr << t2dhost::LogLine(entry) << "\n";
       std::cerr.flush();
+      write(text);
     } else {
-      text = t2dhost::ResultText(conversion);
+      t2dhost::WriteResult(conversion, write);
     }
-
-    if (output.empty()) {
-      std::fflush(stdout);
-      std::cout << text << std::flush;
-      if (!std::cout) throw std::runtime_error("can't write the result to standard output");
-    } else {
-      WriteAtomically(output, text);
-    }
+    if (target) target->Commit();
 
     if (cleanup)
       for (const std::string& problem : t2dhost::CleanupTempFiles(conversion.Task()))

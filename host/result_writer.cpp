@@ -268,7 +268,11 @@ namespace {
 
 class DirectWriter {
  public:
-  explicit DirectWriter(std::string& out) : writer_(out), out_(out) {}
+  // With a `sink`, the text is handed to it in pieces of about kPiece bytes
+  // as it grows, and the rest at the end; without one, it stays in `out`.
+  DirectWriter(std::string& out, const ResultSink* sink) : writer_(out), out_(out), sink_(sink) {}
+
+  static constexpr size_t kPiece = 1 << 20;
 
   void Result(const Conversion& conversion) {
     const CParamDict& dict = conversion.Converter().Dictionary();
@@ -289,10 +293,22 @@ class DirectWriter {
     Key(2, "jobDictionaries");
     PrettyValue(conversion.Jobs(), 2, false);
     out_ += "\n}\n";
+    if (sink_ != nullptr) Flush();
   }
 
  private:
+  void Flush() {
+    (*sink_)(out_);
+    out_.clear();
+  }
+
+  // Called between members and elements.
+  void MaybeFlush() {
+    if (sink_ != nullptr && out_.size() >= kPiece) Flush();
+  }
+
   void Key(size_t indent, const std::string& key) {
+    MaybeFlush();
     out_.append(indent, ' ');
     writer_.String(key);
     out_ += ": ";
@@ -335,6 +351,7 @@ class DirectWriter {
     const auto& items = section->Items();
     for (size_t i = 0; i < items.size(); ++i) {
       const CParamItem& item = items[i];
+      MaybeFlush();
       out_.append(indent + 2, ' ');
       out_ += "{\"key\": ";
       writer_.String(item.key);
@@ -542,6 +559,7 @@ class DirectWriter {
     }
     out_ += "[\n";
     for (size_t i = 0; i < items.size(); ++i) {
+      MaybeFlush();
       out_.append(indent + 2, ' ');
       PrettyValue(items[i], indent + 2, true);
       out_ += i + 1 < items.size() ? ",\n" : "\n";
@@ -552,14 +570,21 @@ class DirectWriter {
 
   TextWriter writer_;
   std::string& out_;
+  const ResultSink* sink_;
 };
 
 }  // namespace
 
 std::string ResultText(const Conversion& conversion) {
   std::string out;
-  DirectWriter(out).Result(conversion);
+  DirectWriter(out, nullptr).Result(conversion);
   return out;
+}
+
+void WriteResult(const Conversion& conversion, const ResultSink& sink) {
+  std::string piece;
+  piece.reserve(2 * DirectWriter::kPiece);
+  DirectWriter(piece, &sink).Result(conversion);
 }
 
 std::string IniText(const CParamDict& dictionary) {

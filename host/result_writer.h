@@ -3,6 +3,7 @@
 // log as lines, and the cleanup of the temporary files.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ Json ResultJson(const Conversion& conversion);
 // FormatJson(ResultJson(conversion)), written straight from the conversion:
 // the same text at a fraction of the cost for a large result.
 std::string ResultText(const Conversion& conversion);
+
+// ResultText handed to `sink` in pieces (about a megabyte each) as it is
+// written, so that a large result is never held whole.
+using ResultSink = std::function<void(const std::string& piece)>;
+void WriteResult(const Conversion& conversion, const ResultSink& sink);
 
 // JSON text, indented by two blanks, ending with a line break. Arrays of
 // scalars, and objects of at most eight scalars inside arrays (items, log

@@ -63,8 +63,17 @@ class HostConversion : public ::testing::Test {
         *file_, [](TW_TTask& task) { return std::make_unique<ProbeConverter>(task); });
     conversion_->Run();
     Json result = t2dhost::ResultJson(*conversion_);
-    // The host writes the result directly; it must be this document's text.
-    EXPECT_EQ(t2dhost::ResultText(*conversion_), t2dhost::FormatJson(result));
+    // The host writes the result directly, in pieces; it must be this
+    // document's text.
+    const std::string text = t2dhost::ResultText(*conversion_);
+    EXPECT_EQ(text, t2dhost::FormatJson(result));
+    std::string pieces;
+    pieceCount_ = 0;
+    t2dhost::WriteResult(*conversion_, [&](const std::string& piece) {
+      pieces += piece;
+      ++pieceCount_;
+    });
+    EXPECT_EQ(pieces, text);
     return result;
   }
 
@@ -73,6 +82,7 @@ class HostConversion : public ::testing::Test {
   ScopedEnv noServer_{"QX_SERVER", nullptr};
   std::unique_ptr<TaskFile> file_;
   std::unique_ptr<Conversion> conversion_;
+  int pieceCount_ = 0;
 };
 
 const char* const kTask = R"({
@@ -208,6 +218,18 @@ TEST_F(HostConversion, ResultTextLaysOutEveryShapeAsTheDocument) {
   const Json result = Convert(std::string(R"({"setup": {"master": "M", "masterDictionary": {"Options": {}},
                                                          "jobs": [)") + jobs + "]}}");
   EXPECT_EQ(result["jobDictionaries"].size(), std::size(shapes));
+}
+
+// A large result is handed over in pieces of about a megabyte, never
+// whole; a small one in one piece.
+TEST_F(HostConversion, LargeResultsAreWrittenInPieces) {
+  const std::string big(400000, 'x');
+  std::string jobs;
+  for (int i = 0; i < 6; ++i) jobs += std::string(i ? ", " : "") + R"({"Rotation": 0, "Note": ")" + big + "\"}";
+  Convert(std::string(R"({"setup": {"master": "M", "masterDictionary": {"Options": {}}, "jobs": [)") + jobs + "]}}");
+  EXPECT_GE(pieceCount_, 2);
+  Convert(R"({"setup": {"master": "M", "masterDictionary": {"Options": {}}, "jobs": [{"Rotation": 0}]}})");
+  EXPECT_EQ(pieceCount_, 1);
 }
 
 TEST(HostFormatJson, LayoutFollowsTheShapeOfTheValues) {
