@@ -1,18 +1,15 @@
 #include "task_file.h"
 
-#include "task_file_parser.h"
-
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
-#include <set>
 #include <sstream>
 #include <string_view>
+
+#include "task_file_parser.h"
 
 namespace t2dhost {
 
