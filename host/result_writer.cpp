@@ -239,8 +239,11 @@ Json ResultJson(const Conversion& conversion) {
 
   Json dictionary = Json::object();
   dictionary.get_ref<Json::object_t&>().reserve(4 + dict.Sections().size());
+  // Appended rather than looked up: a section a flavour names "jobs" stays
+  // beside the job sections instead of being replaced by them.
+  auto& members = dictionary.get_ref<Json::object_t&>();
   ForEachNamedSection(dict, [&](const std::string& name, const CParamSection* section, bool withComments) {
-    dictionary[name] = SectionJson(section, withComments);
+    members.emplace_back(name, SectionJson(section, withComments));
   });
   Json jobs = Json::object();
   // Job numbers are unique: append them, rather than look each up among the
@@ -248,7 +251,7 @@ Json ResultJson(const Conversion& conversion) {
   auto& jobMembers = jobs.get_ref<Json::object_t&>();
   jobMembers.reserve(dict.JobSections().size());
   for (const auto& job : dict.JobSections()) jobMembers.emplace_back(std::to_string(job.first), SectionJson(&job.second, true));
-  dictionary["jobs"] = std::move(jobs);
+  members.emplace_back("jobs", std::move(jobs));
   result["dictionary"] = std::move(dictionary);
   result["log"] = LogJson(task);
   result["templateNames"] = TemplateNamesJson(task);

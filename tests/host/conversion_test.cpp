@@ -220,6 +220,34 @@ TEST_F(HostConversion, ResultTextLaysOutEveryShapeAsTheDocument) {
   EXPECT_EQ(result["jobDictionaries"].size(), std::size(shapes));
 }
 
+// Sections the writers do not name today follow the fixed ones; one that a
+// flavour names "jobs" stays beside the job sections rather than being lost.
+TEST(HostResult, SectionsOfAnyNameAreKept) {
+  class SectionWriter : public ProbeConverter {
+   public:
+    using ProbeConverter::ProbeConverter;
+
+   protected:
+    void AddTask2Dict(AT_TTicket&) override {
+      CUnivType value;
+      value = "1";
+      SetValue("jobs", "fromFlavour", value, nullptr);
+      SetValue("press", "speed", value, "a comment");
+    }
+  };
+  ScopedEnv noServer{"QX_SERVER", nullptr};
+  const TaskFile file = ReadTaskFileText(
+      R"({"setup": {"master": "M", "masterDictionary": {"Options": {}}, "jobs": [{"Rotation": 0}]}})", "t.json", "/base");
+  Conversion conversion(file, [](TW_TTask& task) { return std::make_unique<SectionWriter>(task); });
+  conversion.Run();
+  const std::string text = t2dhost::ResultText(conversion);
+  EXPECT_EQ(text, t2dhost::FormatJson(t2dhost::ResultJson(conversion)));
+  EXPECT_NE(text.find("\"press\": [\n      {\"key\": \"speed\", \"value\": \"1\", \"comment\": \"a comment\"}"),
+            std::string::npos);
+  EXPECT_NE(text.find("{\"key\": \"fromFlavour\", \"value\": \"1\", \"comment\": null}"), std::string::npos);
+  EXPECT_NE(text.find("\"rot\""), std::string::npos) << "the job sections are there too";
+}
+
 // A large result is handed over in pieces of about a megabyte, never
 // whole; a small one in one piece.
 TEST_F(HostConversion, LargeResultsAreWrittenInPieces) {
