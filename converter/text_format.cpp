@@ -63,29 +63,29 @@ std::string FormatText(const char* format, va_list args) {
       break;
     }
     out.append(p, percent);
-    const char* spec = percent + 1;
-    if (*spec == '%') {
+    const char* conversion = percent + 1;
+    if (*conversion == '%') {
       out += '%';
-      p = spec + 1;
-    } else if (*spec == 's') {
+      p = conversion + 1;
+    } else if (*conversion == 's') {
       const char* text = va_arg(args, const char*);
       out.append(text != nullptr ? text : "(null)");
-      p = spec + 1;
-    } else if (*spec == 'd' || *spec == 'i') {
+      p = conversion + 1;
+    } else if (*conversion == 'd' || *conversion == 'i') {
       direct = AppendNumber(out, va_arg(args, int));
-      p = spec + 1;
-    } else if (*spec == 'u') {
+      p = conversion + 1;
+    } else if (*conversion == 'u') {
       direct = AppendNumber(out, va_arg(args, unsigned));
-      p = spec + 1;
-    } else if (std::strncmp(spec, "zu", 2) == 0) {
+      p = conversion + 1;
+    } else if (std::strncmp(conversion, "zu", 2) == 0) {
       direct = AppendNumber(out, va_arg(args, size_t));
-      p = spec + 2;
-    } else if (std::strncmp(spec, "lld", 3) == 0) {
+      p = conversion + 2;
+    } else if (std::strncmp(conversion, "lld", 3) == 0) {
       direct = AppendNumber(out, va_arg(args, long long));
-      p = spec + 3;
-    } else if (std::strncmp(spec, ".15g", 4) == 0) {
+      p = conversion + 3;
+    } else if (std::strncmp(conversion, ".15g", 4) == 0) {
       direct = AppendDouble15g(out, va_arg(args, double));
-      p = spec + 4;
+      p = conversion + 4;
     } else {
       direct = false;
     }
