@@ -130,12 +130,6 @@ Json SectionJson(const CParamSection* section, bool withComments) {
   return items;
 }
 
-bool HasTagLikeKey(const QX_TKeyedCollection& collection) {
-  for (const auto& entry : collection)
-    if (!entry.first.IsEmpty() && entry.first.Text()[0] == '@') return true;
-  return false;
-}
-
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
 bool HasControl(const std::string& text) {

@@ -529,6 +529,14 @@ class Reader {
 }  // namespace
 
 std::string MemberPath(const std::string& where, const std::string& key) { return Member(where, key); }
+std::string ElementPath(const std::string& where, size_t index) { return Element(where, index); }
+std::string QuotedText(const std::string& text) { return Quoted(text); }
+
+bool HasTagLikeKey(const QX_TKeyedCollection& collection) {
+  for (const auto& entry : collection)
+    if (!entry.first.IsEmpty() && entry.first.Text()[0] == '@') return true;
+  return false;
+}
 
 QX_TURL UrlFromText(const std::string& text, const std::string& baseFolder) {
   const QX_TString t(text);
@@ -574,12 +582,6 @@ Json EncodeEntries(const QX_TKeyedCollection& collection) {
   members.reserve(collection.Items().size());
   for (const auto& entry : collection) members.emplace_back(entry.first.Str(), EncodeValue(entry.second));
   return object;
-}
-
-bool HasTagLikeKey(const QX_TKeyedCollection& collection) {
-  for (const auto& entry : collection)
-    if (!entry.first.IsEmpty() && entry.first.Text()[0] == '@') return true;
-  return false;
 }
 
 }  // namespace

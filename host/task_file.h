@@ -139,6 +139,16 @@ QX_TAny DecodeValue(const Json& json, const std::string& file, const std::string
 // servers[""] for a key that is not a plain word).
 std::string MemberPath(const std::string& where, const std::string& key);
 
+// The path of element `index` of the value at `where`: "jobs[3]".
+std::string ElementPath(const std::string& where, size_t index);
+
+// `text` as a JSON string, invalid UTF-8 replaced: how messages quote keys.
+std::string QuotedText(const std::string& text);
+
+// Whether a dictionary holds a key beginning with '@', which its encoding
+// must then wrap as {"@dict": {...}} to read back as a dictionary.
+bool HasTagLikeKey(const QX_TKeyedCollection& collection);
+
 // The URL of the text of an {"@url": ...}: a URL text is kept, an absolute
 // local or UNC path goes through QX_TURL::LocalToURL, a relative path is
 // first joined to `baseFolder`. The empty text gives the empty URL.

@@ -16,10 +16,6 @@ namespace {
 // Deeper nesting is refused before any recursive walk could exhaust the stack.
 constexpr size_t kMaxDepth = 200;
 
-std::string Element(const std::string& where, size_t index) { return where + "[" + std::to_string(index) + "]"; }
-
-std::string Quoted(const std::string& text) { return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace); }
-
 // The message line of nlohmann-json's complaint about `text`, with the line
 // and column where it has them.
 [[noreturn]] void ThrowNotJson(const nlohmann::detail::exception& e, const std::string& text, const std::string& file) {
@@ -75,7 +71,9 @@ class Builder final : public nlohmann::json_sax<Json> {
   }
   bool number_unsigned(number_unsigned_t value) override {
     return Scalar([value] { return Json(value); },
-                  [value] { return value <= INT32_MAX ? Integer(static_cast<int64_t>(value)) : Double(static_cast<double>(value)); });
+                  [value] {
+                    return value <= INT32_MAX ? Integer(static_cast<int64_t>(value)) : Double(static_cast<double>(value));
+                  });
   }
   bool number_float(number_float_t value, const string_t&) override {
     return Scalar([value] { return Json(value); }, [value] { return Double(value); });
@@ -95,7 +93,7 @@ class Builder final : public nlohmann::json_sax<Json> {
     Frame& top = frames_.back();
     const bool duplicate = top.mode == Mode::kValue ? top.dict->HasKey(QX_TString(key)) : !top.keys.insert(key).second;
     if (duplicate)
-      throw TaskFileError(file_ + ": " + MemberPath(Path(frames_.size() - 1), key) + ": the key " + Quoted(key) +
+      throw TaskFileError(file_ + ": " + MemberPath(Path(frames_.size() - 1), key) + ": the key " + QuotedText(key) +
                           " appears twice in one object");
     if (top.mode == Mode::kValue && !key.empty() && key[0] == '@') {
       if (top.dict->Entries() == 0) {
@@ -260,7 +258,7 @@ class Builder final : public nlohmann::json_sax<Json> {
     bool hasArrayTag = false;
     for (const auto& item : items) hasArrayTag = hasArrayTag || item.first.Str() == "@array";
     const std::string& extra = hasArrayTag ? items[0].first.Str() : items[1].first.Str();
-    return "a tagged value has exactly the keys of its tag; " + Quoted(extra) + " is one too many";
+    return "a tagged value has exactly the keys of its tag; " + QuotedText(extra) + " is one too many";
   }
 
   // Puts `value` into the document container of `top`; returns where it went.
@@ -305,7 +303,7 @@ class Builder final : public nlohmann::json_sax<Json> {
   std::string Path(size_t count) const {
     std::string path;
     for (size_t i = 0; i < count && i < frames_.size(); ++i)
-      path = frames_[i].isObject ? MemberPath(path, frames_[i].key) : Element(path, frames_[i].index);
+      path = frames_[i].isObject ? MemberPath(path, frames_[i].key) : ElementPath(path, frames_[i].index);
     return path;
   }
   static std::string Named(const std::string& path) { return path.empty() ? "(top level)" : path; }
