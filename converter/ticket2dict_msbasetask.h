@@ -30,12 +30,30 @@
 
 class IPLServerProxy;
 
-// The source unit that the converter names in its checked conversions.
-#define T2D_SOURCE_UNIT ".\\ticket2dict_msbasetask.cpp"
+// Hears which step of the converter runs: the host uses it to tell, for
+// every task-log entry and every value read, the step and the job it belongs
+// to. Steps are named after the operation the frame calls ("AddSetup_begin",
+// "Ink2IniEntry", ...), so a flavour's override carries the name of the step
+// it replaces; the entry points are "SetupDict" and "AddJob".
+class T2D_IStepObserver {
+ public:
+  // The job number while no job runs.
+  static constexpr long long kNoJob = -(1LL << 62);
 
-// The checked conversion of a ticket value to class T, naming the
-// converter's source unit and the line: T2D_CAST(QX_TDict, master["Options"]).
-#define T2D_CAST(T, value) qx_cast<T>((value), T2D_SOURCE_UNIT, __LINE__)
+  virtual ~T2D_IStepObserver() = default;
+  // `step` starts, inside the step that started before it and has not
+  // ended; `jobNumber` is the running job's number (jobIndex + 1) while
+  // AddJob runs, else kNoJob.
+  virtual void StepStarted(const char* step, long long jobNumber) = 0;
+  // The step that started last has ended, normally or by an exception.
+  virtual void StepEnded() = 0;
+};
+
+// The checked conversion of a ticket value to class T, naming the source file
+// and line that ask for it: T2D_CAST(QX_TDict, master["Options"]). A failure
+// names the class expected and the class found and, for a looked-up value,
+// the key and its key path in the task file.
+#define T2D_CAST(T, value) qx_cast<T>((value), __FILE__, __LINE__)
 
 class CTicket2Dict_msbasetask : public CTicket2Dict {
  public:
@@ -77,6 +95,10 @@ class CTicket2Dict_msbasetask : public CTicket2Dict {
   // call normally.
   virtual void AddJob(AT_TTicket& ticket, int jobIndex, int jobFlag, QX_TArray& jobArray, QX_TArray& jobs, bool);
 
+  // The observer that hears the steps start and end (null: none; not
+  // owned). Watching costs one pointer test per step when there is none.
+  void SetStepObserver(T2D_IStepObserver* observer) { stepObserver_ = observer; }
+
   // Read access for hosts and tests.
   int DispatcherVersion() const { return dispatcherVersion; }
   const char* PageList() const { return pageList; }
@@ -96,9 +118,8 @@ class CTicket2Dict_msbasetask : public CTicket2Dict {
   // Runs from SetupDict, after AddTask2Dict. Keeps `masterName` in the field
   // masterName (the job steps read it to find the master in the ticket's
   // "Masters"), converts master["Options"] and master["Info"] to QX_TDict
-  // (checked: a wrong type fails, and nothing of the setup is written), sets
-  // the numeric locale to "C" (not restored, so every "%.15g" writes a
-  // point), then runs AddSetupGlobal and AddSetup, each guarded: a failure
+  // (checked: a wrong type fails, and nothing of the setup is written),
+  // then runs AddSetupGlobal and AddSetup, each guarded: a failure
   // logs "qxmsm.failaddsetupglobal" or "qxmsm.failaddsetup" at level 2 and
   // raises a new std::exception with the caught text, which ends SetupDict
   // (no CIP3 options, no environment).
@@ -258,6 +279,24 @@ class CTicket2Dict_msbasetask : public CTicket2Dict {
 
   // ---- Helpers for steps ---------------------------------------------------
 
+  // Calls `step`, a call of the step operation `name`, so that the step
+  // observer hears it start and end. The frame calls every step through it;
+  // a flavour may run its own sub-steps through it too.
+  template <class Step>
+  void RunStep(const char* name, Step&& step) {
+    if (stepObserver_ == nullptr) {
+      step();
+      return;
+    }
+    struct Ended {
+      T2D_IStepObserver* observer;
+      ~Ended() { observer->StepEnded(); }
+    };
+    stepObserver_->StepStarted(name, runningJob_);
+    Ended ended{stepObserver_};
+    step();
+  }
+
   // Logs `messageKey` (when not null) at level 2 and raises a std::exception
   // with "CTicket2Dict_msbasetask::<step> - <problem>".
   [[noreturn]] void Fail(const char* step, const char* messageKey, const std::string& problem);
@@ -286,6 +325,16 @@ class CTicket2Dict_msbasetask : public CTicket2Dict {
   std::string masterName;
   // The IPL proxy of DoCIPParams; null outside that step.
   std::unique_ptr<IPLServerProxy> iplClient;
+
+ private:
+  // SetupDict's work, run as the step "SetupDict".
+  void SetupDictSteps(AT_TTicket& ticket, QX_TDict& master, QX_TString& masterName, int filmIndex,
+                      int optimizedExposure, QX_TArray& jobs, int pageFlag1, int pageFlag2, int pageFlag3,
+                      int pageFlag4, const char* pageList);
+
+  T2D_IStepObserver* stepObserver_ = nullptr;
+  // The number of the job that AddJob converts; kNoJob outside AddJob.
+  long long runningJob_ = T2D_IStepObserver::kNoJob;
 };
 
 // Initializes the framework libraries the converter needs, in order:

@@ -27,7 +27,20 @@ size_t QX_TArray::Offset(int index) const {
   return static_cast<size_t>(offset);
 }
 
-const QX_TAny& QX_TArray::operator[](int index) const { return data_->items[Offset(index)]; }
+QX_TLookup QX_TArray::operator[](int index) const {
+  const size_t offset = Offset(index);
+  const QX_TAny& value = data_->items[offset];
+  const QX_TOrigin* origin = data_->origin.get();
+  if (origin != nullptr)
+    if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current()) observer->ElementRead(*origin, offset, value);
+  return QX_TLookup::Element(value, origin, offset, index);
+}
+
+void QX_TArray::SetOrigin(std::shared_ptr<const QX_TOrigin> origin) {
+  if (data_->origin == origin) return;
+  Detach();
+  data_->origin = std::move(origin);
+}
 
 QX_TAny& QX_TArray::At(int index) {
   const size_t offset = Offset(index);

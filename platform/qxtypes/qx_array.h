@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "qx_any.h"
+#include "qx_lookup.h"
+#include "qx_origin.h"
 
 class QX_TArray : public QX_TObject {
   QX_DECLARE_CLASS(QX_TArray)
@@ -25,8 +27,9 @@ class QX_TArray : public QX_TObject {
   // QX_EException where that is not a 32-bit integer.
   int UpperBound() const;
 
-  // The element at `index` for reading.
-  const QX_TAny& operator[](int index) const;
+  // The element at `index` for reading; the lookup names the element (and
+  // its key path) when a conversion of it fails.
+  QX_TLookup operator[](int index) const;
   // The element at `index` for writing.
   QX_TAny& At(int index);
 
@@ -38,10 +41,15 @@ class QX_TArray : public QX_TObject {
   const std::vector<QX_TAny>& Items() const { return data_->items; }
   bool SharesContentsWith(const QX_TArray& other) const { return data_ == other.data_; }
 
+  // Where the contents came from (the task file); null when not from there.
+  const QX_TOrigin* Origin() const { return data_->origin.get(); }
+  void SetOrigin(std::shared_ptr<const QX_TOrigin> origin);
+
  private:
   struct Data {
     int lower = 0;
     std::vector<QX_TAny> items;
+    std::shared_ptr<const QX_TOrigin> origin;
   };
   size_t Offset(int index) const;
   void Detach();

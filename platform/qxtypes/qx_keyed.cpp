@@ -23,11 +23,29 @@ size_t QX_TKeyedCollection::Find(const std::string& key) const {
   return it == data.index.end() ? kNotFound : it->second;
 }
 
-bool QX_TKeyedCollection::HasKey(const QX_TString& key) const { return Find(key.Str()) != kNotFound; }
+bool QX_TKeyedCollection::HasKey(const QX_TString& key) const {
+  const bool found = Find(key.Str()) != kNotFound;
+  if (!found && data_->origin)
+    if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current())
+      observer->MemberRead(*data_->origin, key, nullptr);
+  return found;
+}
 
-const QX_TAny& QX_TKeyedCollection::operator[](const QX_TString& key) const {
+QX_TLookup QX_TKeyedCollection::operator[](const QX_TString& key) const {
   const size_t at = Find(key.Str());
-  return at == kNotFound ? QX_TAny::Illegal() : data_->entries[at].second;
+  const QX_TOrigin* origin = data_->origin.get();
+  if (origin != nullptr)
+    if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current())
+      observer->MemberRead(*origin, key, at == kNotFound ? nullptr : &data_->entries[at].second);
+  if (at == kNotFound) return QX_TLookup::Member(QX_TAny::Illegal(), origin, nullptr, key.Str());
+  const Entry& entry = data_->entries[at];
+  return QX_TLookup::Member(entry.second, origin, &entry.first);
+}
+
+void QX_TKeyedCollection::SetOrigin(std::shared_ptr<const QX_TOrigin> origin) {
+  if (data_->origin == origin) return;
+  Detach();
+  data_->origin = std::move(origin);
 }
 
 QX_TAny& QX_TKeyedCollection::Value(const QX_TString& key) {
@@ -89,5 +107,9 @@ const QX_TString& QX_TIterator::Key() const {
 
 const QX_TAny& QX_TIterator::Value() const {
   if (IsDone()) throw QX_EException("QX_TIterator::Value: the walk is done");
-  return (*items_)[pos_].second;
+  const QX_TKeyedCollection::Entry& entry = (*items_)[pos_];
+  if (origin_ != nullptr)
+    if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current())
+      observer->MemberRead(*origin_, entry.first, &entry.second);
+  return entry.second;
 }

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "qx_any.h"
+#include "qx_lookup.h"
+#include "qx_origin.h"
 #include "qx_string.h"
 
 class QX_TKeyedCollection : public QX_TObject {
@@ -23,8 +25,9 @@ class QX_TKeyedCollection : public QX_TObject {
   using Entry = std::pair<QX_TString, QX_TAny>;
 
   bool HasKey(const QX_TString& key) const;
-  // The value for `key`, or the illegal value when the key is missing.
-  const QX_TAny& operator[](const QX_TString& key) const;
+  // The value for `key`, or the illegal value when the key is missing; the
+  // lookup names the key (and its key path) when a conversion of it fails.
+  QX_TLookup operator[](const QX_TString& key) const;
   // The value for `key` for writing; a missing key is added (holding the
   // illegal value until assigned).
   QX_TAny& Value(const QX_TString& key);
@@ -44,6 +47,11 @@ class QX_TKeyedCollection : public QX_TObject {
   // True when both share the same contents (a copy not yet changed).
   bool SharesContentsWith(const QX_TKeyedCollection& other) const { return data_ == other.data_; }
 
+  // Where the contents came from (the task file); null when not from there.
+  // Copies share it; a copy changed later keeps it.
+  const QX_TOrigin* Origin() const { return data_->origin.get(); }
+  void SetOrigin(std::shared_ptr<const QX_TOrigin> origin);
+
  protected:
   QX_TKeyedCollection();
   bool SameEntries(const QX_TKeyedCollection& other) const;
@@ -54,6 +62,7 @@ class QX_TKeyedCollection : public QX_TObject {
     // Position by key, kept once the collection holds more than
     // kIndexedFrom entries; empty before.
     std::unordered_map<std::string, size_t> index;
+    std::shared_ptr<const QX_TOrigin> origin;
   };
   static constexpr size_t kNotFound = static_cast<size_t>(-1);
   static constexpr size_t kIndexedFrom = 16;
@@ -88,7 +97,8 @@ class QX_TTree : public QX_TKeyedCollection {
 // The collection must outlive the iterator and stay unchanged while walked.
 class QX_TIterator {
  public:
-  explicit QX_TIterator(const QX_TKeyedCollection& collection) : items_(&collection.Items()) {}
+  explicit QX_TIterator(const QX_TKeyedCollection& collection)
+      : items_(&collection.Items()), origin_(collection.Origin()) {}
   bool IsDone() const { return pos_ >= items_->size(); }
   void Next() { ++pos_; }
   QX_TIterator& operator++() { Next(); return *this; }
@@ -98,5 +108,6 @@ class QX_TIterator {
 
  private:
   const std::vector<QX_TKeyedCollection::Entry>* items_;
+  const QX_TOrigin* origin_;
   size_t pos_ = 0;
 };

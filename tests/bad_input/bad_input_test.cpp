@@ -66,7 +66,9 @@ TEST(BadInput, ValueOfTheWrongTypeInTheTicketFailsItsStep) {
   const Outcome o = RunVariant("typical", [](Json& t) { Master(t)["Jobs"][0]["JobName"] = 5; });
   EXPECT_EQ(o.exitCode, 0);
   EXPECT_TRUE(Holds(o.log, "qxmsm.failaddsetupglobal")) << o.log;
-  EXPECT_TRUE(Holds(o.log, "QX_EIllegalCast: expected QX_TString, got QX_TInt32")) << o.log;
+  // The cast names what it read, where in the task file, and the source file that read it.
+  EXPECT_TRUE(Holds(o.log, "QX_EIllegalCast: \\\"JobName\\\" at ticket.configuration.Masters.M1.Jobs[0].JobName: "
+                           "expected QX_TString, got QX_TInt32 (steps/setup/")) << o.log;
   // The items written before the failure stay; the rest of the setup block
   // (the environment section among it) is skipped.
   EXPECT_GT(Count(o, "task"), 0u);
@@ -77,15 +79,25 @@ TEST(BadInput, NumberTheConverterCantHoldFailsItsStep) {
   const Outcome o = RunVariant("typical", [](Json& t) { Master(t)["Jobs"][0]["Rotation"] = 1e300; });
   EXPECT_EQ(o.exitCode, 0);
   EXPECT_TRUE(Holds(o.log, "qxmsm.failaddjobglobal")) << o.log;
-  EXPECT_TRUE(Holds(o.log, "QX_EIllegalCast: expected QX_TInt32, got QX_TDouble")) << o.log;
+  EXPECT_TRUE(Holds(o.log, "ticket.configuration.Masters.M1.Jobs[0].Rotation: expected QX_TInt32, got QX_TDouble"))
+      << o.log;
   EXPECT_GT(Count(o, "environment"), 0u);  // only the job failed
 }
 
 TEST(BadInput, MissingKeyInTheTicketFailsItsStep) {
   const Outcome o = RunVariant("typical", [](Json& t) { Master(t).erase("Info"); });
   EXPECT_EQ(o.exitCode, 0);
-  EXPECT_TRUE(Holds(o.log, "QX_EIllegalCast: expected QX_TDict, got QX_TIllegal")) << o.log;
+  EXPECT_TRUE(Holds(o.log, "\\\"Info\\\" at ticket.configuration.Masters.M1.Info: expected QX_TDict, got QX_TIllegal"))
+      << o.log;
   EXPECT_EQ(Count(o, "environment"), 0u);
+}
+
+// A plain integer where a 16-bit unsigned one is read: the cast names the key,
+// its key path, both classes and the real source file.
+TEST(BadInput, PlainIntegerForAnUnsignedKeyNamesItsKeyPath) {
+  const Outcome o = RunVariant("typical", [](Json& t) { Master(t)["Options"]["Copies"] = 2; });
+  EXPECT_TRUE(Holds(o.log, "QX_EIllegalCast: \\\"Copies\\\" at ticket.configuration.Masters.M1.Options.Copies: "
+                           "expected QX_TUInt16, got QX_TInt32 (steps/setup/setup_global.cpp, line ")) << o.log;
 }
 
 TEST(BadInput, OverLongPageListIsRefusedBeforeAnyStep) {

@@ -1,0 +1,150 @@
+#include "qx_origin.h"
+
+#include <vector>
+
+namespace {
+
+thread_local QX_IReadObserver* tReadObserver = nullptr;
+
+bool IsPlainKey(const std::string& key) {
+  if (key.empty()) return false;
+  for (char c : key) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                    c == '-' || c == '@';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// The bytes that may follow `lead` as the second byte of a well-formed UTF-8
+// sequence, and how many continuation bytes the sequence has in all; 0 for a
+// byte that starts none.
+int SequenceLength(unsigned char lead, unsigned char& low, unsigned char& high) {
+  low = 0x80;
+  high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) return 1;
+  if (lead == 0xE0) low = 0xA0;
+  if (lead == 0xED) high = 0x9F;
+  if (lead >= 0xE0 && lead <= 0xEF) return 2;
+  if (lead == 0xF0) low = 0x90;
+  if (lead == 0xF4) high = 0x8F;
+  if (lead >= 0xF0 && lead <= 0xF4) return 3;
+  return 0;
+}
+
+void AppendEscaped(std::string& out, unsigned char c) {
+  static const char kHex[] = "0123456789abcdef";
+  switch (c) {
+    case '"': out += "\\\""; return;
+    case '\\': out += "\\\\"; return;
+    case '\b': out += "\\b"; return;
+    case '\f': out += "\\f"; return;
+    case '\n': out += "\\n"; return;
+    case '\r': out += "\\r"; return;
+    case '\t': out += "\\t"; return;
+    default:
+      if (c < 0x20) {
+        out += "\\u00";
+        out += kHex[c >> 4];
+        out += kHex[c & 0xF];
+      } else {
+        out += static_cast<char>(c);
+      }
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<const QX_TOrigin> QX_TOrigin::At(std::string path) {
+  return std::shared_ptr<const QX_TOrigin>(new QX_TOrigin(Kind::kRoot, nullptr, std::move(path), 0));
+}
+
+std::shared_ptr<const QX_TOrigin> QX_TOrigin::Member(std::shared_ptr<const QX_TOrigin> parent, std::string key) {
+  return std::shared_ptr<const QX_TOrigin>(new QX_TOrigin(Kind::kMember, std::move(parent), std::move(key), 0));
+}
+
+std::shared_ptr<const QX_TOrigin> QX_TOrigin::Element(std::shared_ptr<const QX_TOrigin> parent, size_t position) {
+  return std::shared_ptr<const QX_TOrigin>(new QX_TOrigin(Kind::kElement, std::move(parent), std::string(), position));
+}
+
+std::string QX_TOrigin::Path() const {
+  // Walked from this place up to the root, then written from the root down.
+  std::vector<const QX_TOrigin*> chain;
+  for (const QX_TOrigin* at = this; at != nullptr; at = at->parent_.get()) chain.push_back(at);
+  std::string path;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    const QX_TOrigin& place = **it;
+    switch (place.kind_) {
+      case Kind::kRoot: path = place.text_; break;
+      case Kind::kMember: path = MemberPathOf(path, place.text_); break;
+      case Kind::kElement: path = ElementPathOf(path, place.position_); break;
+    }
+  }
+  return path;
+}
+
+std::string QX_TOrigin::MemberPathOf(const std::string& where, const std::string& key) {
+  if (IsPlainKey(key)) return where.empty() ? key : where + "." + key;
+  return where + "[" + Quoted(key) + "]";
+}
+
+std::string QX_TOrigin::ElementPathOf(const std::string& where, size_t position) {
+  return where + "[" + std::to_string(position) + "]";
+}
+
+std::string QX_TOrigin::Quoted(const std::string& text) {
+  // Each well-formed UTF-8 sequence is copied; a byte that breaks a sequence
+  // ends it with U+FFFD, and is itself read again as the start of the next.
+  static const char kReplacement[] = "\xEF\xBF\xBD";
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '"';
+  const size_t size = text.size();
+  size_t i = 0;
+  while (i < size) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      AppendEscaped(out, lead);
+      ++i;
+      continue;
+    }
+    unsigned char low = 0, high = 0;
+    const int continuation = SequenceLength(lead, low, high);
+    if (continuation == 0) {
+      out += kReplacement;
+      ++i;
+      continue;
+    }
+    size_t end = i + 1;
+    bool whole = true;
+    for (int k = 0; k < continuation; ++k, ++end) {
+      if (end >= size) {
+        whole = false;
+        break;
+      }
+      const unsigned char c = static_cast<unsigned char>(text[end]);
+      if (c < low || c > high) {
+        whole = false;
+        break;
+      }
+      low = 0x80;
+      high = 0xBF;
+    }
+    if (whole) {
+      out.append(text, i, end - i);
+    } else {
+      out += kReplacement;  // the byte at `end` (if any) starts again
+    }
+    i = end;
+  }
+  out += '"';
+  return out;
+}
+
+QX_TReadObserverBinding::QX_TReadObserverBinding(QX_IReadObserver* observer) : previous_(tReadObserver) {
+  tReadObserver = observer;
+}
+
+QX_TReadObserverBinding::~QX_TReadObserverBinding() { tReadObserver = previous_; }
+
+QX_IReadObserver* QX_TReadObserverBinding::Current() { return tReadObserver; }

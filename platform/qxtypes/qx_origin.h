@@ -1,0 +1,83 @@
+// Where a value of the value library came from: its place in the task file
+// that the host read it from, written as a key path ("ticket.configuration.
+// Masters.M1.Jobs[0].Rotation"). The host's reader gives every dictionary,
+// tree and array it builds an origin; values built by the converter or by a
+// service have none.
+//
+// Origins serve two things, both off the hot path:
+// - a failed checked conversion of a looked-up value names the key and its
+//   key path (QX_TLookup);
+// - a read observer bound to the calling thread hears every lookup in a
+//   collection with an origin (found or absent), which the host's conversion
+//   trace records. Without an observer a lookup costs one pointer test more.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+class QX_TAny;
+class QX_TString;
+
+class QX_TOrigin {
+ public:
+  // The place `path` of the task file (a key path, "" for the top level).
+  static std::shared_ptr<const QX_TOrigin> At(std::string path);
+  // Member `key` of the value at `parent`.
+  static std::shared_ptr<const QX_TOrigin> Member(std::shared_ptr<const QX_TOrigin> parent, std::string key);
+  // Element `position` (0 for the first, whatever the array's lower bound)
+  // of the array at `parent`.
+  static std::shared_ptr<const QX_TOrigin> Element(std::shared_ptr<const QX_TOrigin> parent, size_t position);
+
+  // The key path of this place, and of its member `key` or element `position`.
+  std::string Path() const;
+  std::string MemberPath(const std::string& key) const { return MemberPathOf(Path(), key); }
+  std::string ElementPath(size_t position) const { return ElementPathOf(Path(), position); }
+
+  // The key path style of the task file: members with ".", keys that are not
+  // plain words (letters, digits, '_', '-', '@') as a quoted text in
+  // brackets (servers[""], ticket.work["a b"]), elements as [n].
+  static std::string MemberPathOf(const std::string& where, const std::string& key);
+  static std::string ElementPathOf(const std::string& where, size_t position);
+  // `text` as a JSON string: quotes, backslashes and control characters
+  // escaped, invalid UTF-8 replaced by U+FFFD. Messages quote what they echo
+  // with it, so that a message is always one line.
+  static std::string Quoted(const std::string& text);
+
+ private:
+  enum class Kind { kRoot, kMember, kElement };
+  QX_TOrigin(Kind kind, std::shared_ptr<const QX_TOrigin> parent, std::string text, size_t position)
+      : kind_(kind), parent_(std::move(parent)), text_(std::move(text)), position_(position) {}
+
+  Kind kind_;
+  std::shared_ptr<const QX_TOrigin> parent_;
+  std::string text_;  // the root's path, or the member's key
+  size_t position_;   // the element's position
+};
+
+// Hears the lookups in collections that have an origin, on the thread it is
+// bound to. The value is null for a key asked for and not there (a presence
+// test that answered false, or a read of a missing key).
+class QX_IReadObserver {
+ public:
+  virtual ~QX_IReadObserver() = default;
+  virtual void MemberRead(const QX_TOrigin& collection, const QX_TString& key, const QX_TAny* value) = 0;
+  virtual void ElementRead(const QX_TOrigin& array, size_t position, const QX_TAny& value) = 0;
+};
+
+// Binds a read observer to the calling thread while it lives (the previous
+// one is restored after). A conversion runs on one thread, so the lookups of
+// two conversions on two threads reach their own observers.
+class QX_TReadObserverBinding {
+ public:
+  explicit QX_TReadObserverBinding(QX_IReadObserver* observer);
+  ~QX_TReadObserverBinding();
+  QX_TReadObserverBinding(const QX_TReadObserverBinding&) = delete;
+  QX_TReadObserverBinding& operator=(const QX_TReadObserverBinding&) = delete;
+
+  // The observer bound to the calling thread, or null.
+  static QX_IReadObserver* Current();
+
+ private:
+  QX_IReadObserver* previous_;
+};
