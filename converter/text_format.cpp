@@ -1,5 +1,7 @@
 #include "text_format.h"
 
+#include <locale.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -32,9 +34,30 @@ bool AppendDouble15g(std::string& out, double value) {
   return true;
 }
 
-// The whole text through vsnprintf: a buffer on the stack first, since
-// nearly every text fits; a longer one is formatted again at its length.
+// The "C" numeric conventions, set for the calling thread only while it
+// lives (uselocale): the process's locale is never changed, and a
+// conversion on another thread is not disturbed.
+class CNumericLocale {
+ public:
+  CNumericLocale() {
+    // Made once and never changed after; newlocale is safe on any thread.
+    static const locale_t c = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+    if (c == static_cast<locale_t>(nullptr)) throw std::runtime_error("text formatting: the \"C\" locale is missing");
+    previous_ = uselocale(c);
+  }
+  ~CNumericLocale() { uselocale(previous_); }
+  CNumericLocale(const CNumericLocale&) = delete;
+  CNumericLocale& operator=(const CNumericLocale&) = delete;
+
+ private:
+  locale_t previous_;
+};
+
+// The whole text through vsnprintf, with a '.' whatever the locale: a
+// buffer on the stack first, since nearly every text fits; a longer one is
+// formatted again at its length.
 std::string ThroughPrintf(const char* format, va_list args) {
+  const CNumericLocale numeric;
   char buffer[256];
   va_list first;
   va_copy(first, args);

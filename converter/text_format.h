@@ -6,13 +6,14 @@
 
 namespace t2d {
 
-// Formats `format` with `args` as vsnprintf would, into a string of any
-// length. The conversions the converter's texts use (%s, %d, %i, %u, %zu,
-// %lld, %.15g of a finite number, %%) are appended directly; a format with
-// any other conversion is handed to vsnprintf whole. Numbers are written
-// with a '.' whatever the process's locale, as with LC_NUMERIC "C", which
-// the converter sets. Consumes `args`; throws std::runtime_error when
-// vsnprintf fails.
+// Formats `format` with `args` as vsnprintf would in the "C" locale, into a
+// string of any length. The conversions the converter's texts use (%s, %d,
+// %i, %u, %zu, %lld, %.15g of a finite number, %%) are appended directly; a
+// format with any other conversion is handed to vsnprintf whole, under the
+// "C" numeric conventions for the calling thread only. Numbers are thus
+// written with a '.' whatever the process's locale, which the converter
+// never changes. Consumes `args`; throws std::runtime_error when vsnprintf
+// fails.
 std::string FormatText(const char* format, va_list args);
 
 }  // namespace t2d

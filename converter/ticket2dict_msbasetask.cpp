@@ -3,7 +3,6 @@
 #include "ticket2dict_msbasetask.h"
 
 #include <climits>
-#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -56,6 +55,15 @@ bool CTicket2Dict_msbasetask::SetOption(const char* name, const CUnivType& value
 void CTicket2Dict_msbasetask::SetupDict(AT_TTicket& ticket, QX_TDict& master, QX_TString masterName, int filmIndex,
                                         int optimizedExposure, QX_TArray& jobs, int pageFlag1, int pageFlag2,
                                         int pageFlag3, int pageFlag4, const char* pageList) {
+  RunStep("SetupDict", [&] {
+    SetupDictSteps(ticket, master, masterName, filmIndex, optimizedExposure, jobs, pageFlag1, pageFlag2, pageFlag3,
+                   pageFlag4, pageList);
+  });
+}
+
+void CTicket2Dict_msbasetask::SetupDictSteps(AT_TTicket& ticket, QX_TDict& master, QX_TString& masterName,
+                                             int filmIndex, int optimizedExposure, QX_TArray& jobs, int pageFlag1,
+                                             int pageFlag2, int pageFlag3, int pageFlag4, const char* pageList) {
   this->pageFlag1 = pageFlag1;
   this->pageFlag2 = pageFlag2;
   this->pageFlag3 = pageFlag3;
@@ -73,10 +81,10 @@ void CTicket2Dict_msbasetask::SetupDict(AT_TTicket& ticket, QX_TDict& master, QX
   std::memcpy(this->pageList, list, length + 1);
 
   try {
-    AddTask2Dict(ticket);
-    AddSetup2Dict(ticket, masterName, filmIndex, master, optimizedExposure);
-    AddCIPOptions2Dict(ticket, jobs);
-    AddEnvironment2Dict(ticket);
+    RunStep("AddTask2Dict", [&] { AddTask2Dict(ticket); });
+    RunStep("AddSetup2Dict", [&] { AddSetup2Dict(ticket, masterName, filmIndex, master, optimizedExposure); });
+    RunStep("AddCIPOptions2Dict", [&] { AddCIPOptions2Dict(ticket, jobs); });
+    RunStep("AddEnvironment2Dict", [&] { AddEnvironment2Dict(ticket); });
   } catch (const std::exception& e) {
     Task().LogMessage(2, e.what());
   }
@@ -90,26 +98,32 @@ void CTicket2Dict_msbasetask::AddSetup2Dict(AT_TTicket& ticket, QX_TString maste
   QX_TDict options = T2D_CAST(QX_TDict, master["Options"]);
   (void)T2D_CAST(QX_TDict, master["Info"]);
 
-  std::setlocale(LC_NUMERIC, "C");
-
-  Guarded(Task(), "qxmsm.failaddsetupglobal",
-          [&] { AddSetupGlobal(ticket, master, masterName, filmIndex, optimizedExposure); });
-  Guarded(Task(), "qxmsm.failaddsetup", [&] { AddSetup(ticket, options, filmIndex); });
+  Guarded(Task(), "qxmsm.failaddsetupglobal", [&] {
+    RunStep("AddSetupGlobal", [&] { AddSetupGlobal(ticket, master, masterName, filmIndex, optimizedExposure); });
+  });
+  Guarded(Task(), "qxmsm.failaddsetup", [&] { RunStep("AddSetup", [&] { AddSetup(ticket, options, filmIndex); }); });
 }
 
 void CTicket2Dict_msbasetask::AddSetup(AT_TTicket& ticket, QX_TDict& options, int filmIndex) {
-  AddSetup_begin(ticket, options, filmIndex);
-  AddSetup_middle(ticket, options, filmIndex);
-  AddSetup_end(ticket, options, filmIndex);
+  RunStep("AddSetup_begin", [&] { AddSetup_begin(ticket, options, filmIndex); });
+  RunStep("AddSetup_middle", [&] { AddSetup_middle(ticket, options, filmIndex); });
+  RunStep("AddSetup_end", [&] { AddSetup_end(ticket, options, filmIndex); });
 }
 
 void CTicket2Dict_msbasetask::AddJob(AT_TTicket& ticket, int jobIndex, int jobFlag, QX_TArray& jobArray,
                                      QX_TArray& jobs, bool) {
-  try {
-    AddJob2Dict(ticket, jobs, jobIndex, jobFlag, jobArray);
-  } catch (const std::exception& e) {
-    Task().LogMessage(2, e.what());
-  }
+  struct RunningJob {
+    long long& job;
+    ~RunningJob() { job = T2D_IStepObserver::kNoJob; }
+  } running{runningJob_};
+  runningJob_ = static_cast<long long>(jobIndex) + 1;
+  RunStep("AddJob", [&] {
+    try {
+      RunStep("AddJob2Dict", [&] { AddJob2Dict(ticket, jobs, jobIndex, jobFlag, jobArray); });
+    } catch (const std::exception& e) {
+      Task().LogMessage(2, e.what());
+    }
+  });
 }
 
 void CTicket2Dict_msbasetask::AddJob2Dict(AT_TTicket& ticket, QX_TArray& jobs, int jobIndex, int jobFlag,
@@ -119,14 +133,17 @@ void CTicket2Dict_msbasetask::AddJob2Dict(AT_TTicket& ticket, QX_TArray& jobs, i
     Fail("AddJob", nullptr, "the job index " + std::to_string(jobIndex) + " gives no job number");
   const int jobNumber = jobIndex + 1;
 
-  Guarded(Task(), "qxmsm.failaddjobglobal", [&] { AddJobInfoGlobal(ticket, job, jobNumber, jobFlag, jobArray); });
-  Guarded(Task(), "qxmsm.failaddjob", [&] { AddJobInfo(ticket, job, jobNumber); });
-  Guarded(Task(), "qxmsm.failaddextra", [&] { AddExtraOptions(ticket, job, jobNumber); });
+  Guarded(Task(), "qxmsm.failaddjobglobal", [&] {
+    RunStep("AddJobInfoGlobal", [&] { AddJobInfoGlobal(ticket, job, jobNumber, jobFlag, jobArray); });
+  });
+  Guarded(Task(), "qxmsm.failaddjob", [&] { RunStep("AddJobInfo", [&] { AddJobInfo(ticket, job, jobNumber); }); });
+  Guarded(Task(), "qxmsm.failaddextra",
+          [&] { RunStep("AddExtraOptions", [&] { AddExtraOptions(ticket, job, jobNumber); }); });
 }
 
 void CTicket2Dict_msbasetask::AddJobInfo(AT_TTicket& ticket, QX_TDict& job, int jobNumber) {
-  AddJobInfo_noPreviews(ticket, job, jobNumber);
-  AddJobInfo_previewsOnly(ticket, job, jobNumber);
+  RunStep("AddJobInfo_noPreviews", [&] { AddJobInfo_noPreviews(ticket, job, jobNumber); });
+  RunStep("AddJobInfo_previewsOnly", [&] { AddJobInfo_previewsOnly(ticket, job, jobNumber); });
 }
 
 std::string CTicket2Dict_msbasetask::getFlavorName() { return "BaseTask"; }

@@ -14,8 +14,10 @@ class QXM_TClient {
   QXM_TClient(const QXM_TClient&) = delete;
   QXM_TClient& operator=(const QXM_TClient&) = delete;
 
-  // Connects to `service` on `server`. Raises QXM_EException when the server
-  // or the service is unknown. The two integers are reserved (0).
+  // Connects to `service` on `server` through the registry bound to the
+  // calling thread (QXM_TRegistry::Binding). Raises QXM_EException when no
+  // registry is bound or the server or the service is unknown. The two
+  // integers are reserved (0).
   void Connect(const QX_TString& server, const QX_TString& service, int, int);
 
   // Calls a remote method with 0 to 3 arguments. Raises QXM_EException when
@@ -32,7 +34,11 @@ class QXM_TClient {
 
  private:
   QX_TAny Dispatch(const QX_TString& method, const std::vector<QX_TAny>& arguments);
+  // Runs `send`; an observer hears its answer or its failure.
+  template <class Send>
+  QX_TAny Observed(const QX_TString& method, const std::vector<QX_TAny>& arguments, Send send);
   QXM_IService& Service();
   std::shared_ptr<QXM_IService> handler_;
+  QXM_ICallObserver* observer_ = nullptr;
   QX_TString server_, service_;
 };

@@ -1,10 +1,9 @@
 #include "qxinit.h"
 #include "qxm_service.h"
 
-QXM_TRegistry& QXM_TRegistry::Instance() {
-  static QXM_TRegistry registry;
-  return registry;
-}
+namespace {
+thread_local QXM_TRegistry* tCurrent = nullptr;
+}  // namespace
 
 void QXM_TRegistry::Register(const std::string& server, const std::string& service,
                              std::shared_ptr<QXM_IService> handler) {
@@ -19,5 +18,10 @@ std::shared_ptr<QXM_IService> QXM_TRegistry::Find(const std::string& server, con
 }
 
 void QXM_TRegistry::Clear() { servers_.clear(); }
+
+QXM_TRegistry::Binding::Binding(QXM_TRegistry& registry) : previous_(tCurrent) { tCurrent = &registry; }
+QXM_TRegistry::Binding::~Binding() { tCurrent = previous_; }
+
+QXM_TRegistry* QXM_TRegistry::Current() { return tCurrent; }
 
 extern "C" bool __QX_INITIALIZATION_FUNCTION_QXMWare__() { return qxinit::Run("QXMWare"); }

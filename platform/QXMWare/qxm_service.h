@@ -1,7 +1,8 @@
 // The in-process middleware of the RIP server: servers by name, each
-// offering named services. The host (or a test) registers the services;
-// clients connect by server and service name. This registry is the seam
-// that a real transport would replace.
+// offering named services. The host (or a test) registers the services in a
+// registry of its own and binds it to the conversion's thread; clients
+// connect by server and service name. The registry is the seam that a real
+// transport would replace.
 #pragma once
 
 #include <map>
@@ -30,9 +31,29 @@ class QXM_IService {
   virtual QX_TAny Request(const QX_TDict& request) = 0;
 };
 
+// Hears every call and request that a client makes through the registry it
+// was given to (the host's conversion trace). `method` is the remote method,
+// or for a dictionary request its "M" entry; a refused connection is heard
+// as the method "Connect" with the server's name as its argument.
+class QXM_ICallObserver {
+ public:
+  virtual ~QXM_ICallObserver() = default;
+  virtual void Answered(const QX_TString& service, const QX_TString& method, const std::vector<QX_TAny>& arguments,
+                        const QX_TAny& answer) = 0;
+  virtual void Failed(const QX_TString& service, const QX_TString& method, const std::vector<QX_TAny>& arguments,
+                      const std::string& error) = 0;
+};
+
+// The RIP servers a conversion can reach: servers by name, each offering
+// named services. The host (or a test) owns one per conversion, offers the
+// services in it and binds it to the thread the conversion runs on; the
+// clients on that thread connect through it. Two conversions on two threads
+// thus never reach each other's servers.
 class QXM_TRegistry {
  public:
-  static QXM_TRegistry& Instance();
+  QXM_TRegistry() = default;
+  QXM_TRegistry(const QXM_TRegistry&) = delete;
+  QXM_TRegistry& operator=(const QXM_TRegistry&) = delete;
 
   // Offers `service` on `server` ("" is the default server), replacing an
   // earlier one of the same names.
@@ -42,8 +63,28 @@ class QXM_TRegistry {
   // Removes every server.
   void Clear();
 
+  // The observer of the calls made through this registry (null: none).
+  void SetObserver(QXM_ICallObserver* observer) { observer_ = observer; }
+  QXM_ICallObserver* Observer() const { return observer_; }
+
+  // Binds a registry to the calling thread while it lives; the previous
+  // binding is restored after.
+  class Binding {
+   public:
+    explicit Binding(QXM_TRegistry& registry);
+    ~Binding();
+    Binding(const Binding&) = delete;
+    Binding& operator=(const Binding&) = delete;
+
+   private:
+    QXM_TRegistry* previous_;
+  };
+  // The registry bound to the calling thread, or null.
+  static QXM_TRegistry* Current();
+
  private:
   std::map<std::string, std::map<std::string, std::shared_ptr<QXM_IService>>> servers_;
+  QXM_ICallObserver* observer_ = nullptr;
 };
 
 extern "C" bool __QX_INITIALIZATION_FUNCTION_QXMWare__();

@@ -42,10 +42,12 @@ void CTicket2Dict::ClearAllJobs() { dict_.ClearJobs(); }
 QX_TString CTicket2Dict::RemapPathName(const QX_TString& path) const { return path; }
 
 void CTicket2Dict::SetValue(const char* section, const char* key, const CUnivType& value, const char* comment) {
+  if (writeObserver_ != nullptr) writeObserver_->ItemWritten(section ? section : "", 0, key ? key : "", value.Text(), comment);
   dict_.Section(section ? section : "").Set(key ? key : "", value.Text(), comment);
 }
 
 void CTicket2Dict::SetValue4Job(int jobNumber, const char* key, const CUnivType& value, const char* comment) {
+  if (writeObserver_ != nullptr) writeObserver_->ItemWritten(nullptr, jobNumber, key ? key : "", value.Text(), comment);
   dict_.JobSection(jobNumber).Set(key ? key : "", value.Text(), comment);
 }
 

@@ -25,6 +25,17 @@ class CStringKeyDict {
   std::vector<std::pair<std::string, CUnivType>> items_;
 };
 
+// Hears every item written into a converter's output dictionary (the host's
+// conversion trace): into the named `section`, or, when `section` is null,
+// into the section of job `jobNumber`. `comment` is null when none was
+// passed.
+class CTicket2Dict_IWriteObserver {
+ public:
+  virtual ~CTicket2Dict_IWriteObserver() = default;
+  virtual void ItemWritten(const char* section, int jobNumber, const std::string& key, const std::string& value,
+                           const char* comment) = 0;
+};
+
 class CTicket2Dict {
  public:
   explicit CTicket2Dict(TW_TTask& task) : task_(&task) {}
@@ -52,6 +63,8 @@ class CTicket2Dict {
 
   // The whole output dictionary, for the host and the tests.
   const CParamDict& Dictionary() const { return dict_; }
+  // The observer of the item writes (null: none; not owned).
+  void SetWriteObserver(CTicket2Dict_IWriteObserver* observer) { writeObserver_ = observer; }
   TW_TTask& Task() const { return *task_; }
 
   // The verbosity setting: the converter logs its success notices only when
@@ -62,6 +75,7 @@ class CTicket2Dict {
   TW_TTask* task_;
   CParamDict dict_;
   CStringKeyDict options_;
+  CTicket2Dict_IWriteObserver* writeObserver_ = nullptr;
 };
 
 extern "C" bool __QX_INITIALIZATION_FUNCTION_Ticket2Dict__();

@@ -1,33 +1,54 @@
 #include "qxinit.h"
 
+#include <mutex>
 #include <set>
 
 namespace qxinit {
 
 namespace {
-std::vector<std::string>& CallLog() {
-  static std::vector<std::string> calls;
-  return calls;
+
+// The record is a fact of the process (each library starts once per
+// process); it is kept under a lock so that initialization functions called
+// on several threads record their calls safely.
+struct Record {
+  std::mutex lock;
+  std::vector<std::string> calls;
+  std::set<std::string> failing;
+};
+
+Record& TheRecord() {
+  static Record record;
+  return record;
 }
-std::set<std::string>& Failing() {
-  static std::set<std::string> failing;
-  return failing;
-}
+
 }  // namespace
 
 bool Run(const char* library) {
-  CallLog().emplace_back(library);
-  return Failing().count(library) == 0;
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.lock);
+  record.calls.emplace_back(library);
+  return record.failing.count(library) == 0;
 }
 
 void SetFailing(const std::string& library, bool failing) {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.lock);
   if (failing)
-    Failing().insert(library);
+    record.failing.insert(library);
   else
-    Failing().erase(library);
+    record.failing.erase(library);
 }
 
-const std::vector<std::string>& Calls() { return CallLog(); }
-void ClearCalls() { CallLog().clear(); }
+std::vector<std::string> Calls() {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.lock);
+  return record.calls;
+}
+
+void ClearCalls() {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.lock);
+  record.calls.clear();
+}
 
 }  // namespace qxinit

@@ -17,7 +17,7 @@ bool Run(const char* library);
 void SetFailing(const std::string& library, bool failing);
 
 // Libraries whose initialization function ran, in call order.
-const std::vector<std::string>& Calls();
+std::vector<std::string> Calls();
 void ClearCalls();
 
 }  // namespace qxinit

@@ -3,6 +3,7 @@
 // The operations are virtual so that tests can watch or fail them.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ struct TW_TLogEntry {
   std::string text;  // a message key or an English sentence
   bool hasArgument;  // logged with the three-argument form
   QX_TAny argument;  // the argument of the three-argument form
+  // Where it was logged, as the host set it (SetLogContext): the step that
+  // ran, and the job's number while a job ran.
+  std::string step;
+  std::optional<long long> job;
 };
 
 struct TW_TTempFile {
@@ -41,6 +46,11 @@ class TW_TTask {
   virtual QX_TString MergeID() const { return mergeId_; }
 
   void SetMergeID(const QX_TString& id) { mergeId_ = id; }
+  // The step and job that the entries logged from now on are stamped with.
+  void SetLogContext(std::string step, std::optional<long long> job) {
+    logStep_ = std::move(step);
+    logJob_ = job;
+  }
   const std::vector<TW_TLogEntry>& Log() const { return log_; }
   const std::vector<TW_TTempFile>& TempFiles() const { return tempFiles_; }
   const TName& Names() const { return names_; }
@@ -50,6 +60,8 @@ class TW_TTask {
   std::vector<TW_TTempFile> tempFiles_;
   TName names_;
   QX_TString mergeId_;
+  std::string logStep_;
+  std::optional<long long> logJob_;
 };
 
 extern "C" bool __QX_INITIALIZATION_FUNCTION_taskwrapper__();

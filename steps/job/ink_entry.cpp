@@ -2,7 +2,6 @@
 // checked against its book on the colour management server, and for a
 // dispatcher older than 7.4 the book is mapped onto the books such a
 // dispatcher knows (process, pantone, designer).
-#include <clocale>
 #include <cstring>
 #include <string>
 
@@ -21,8 +20,6 @@ constexpr int kInkBookDispatcher = 704000;
 }  // namespace
 
 void CTicket2Dict_msbasetask::Ink2IniEntry(QX_TDict& ink, int index, char* key, char* value, bool isPdfJob) {
-  std::setlocale(LC_NUMERIC, "C");
-
   // An ink without a name or a type gets no entry.
   if (!ink.HasKey("Color") || !ink.HasKey("Type")) return;
 

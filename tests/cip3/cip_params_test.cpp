@@ -311,7 +311,7 @@ TEST_F(CipParamsTest, ValueWithALineBreakIsRefusedNotWritten) {
 
 TEST_F(CipParamsTest, IplServerFailures) {
   // No IPL server: the proxy can't connect.
-  QXM_TRegistry::Instance().Clear();
+  servers.Clear();
   EXPECT_EQ(Run(FullCip()), kGeneral);
   // "GetDataIPL" fails, or answers no URL.
   Serve("IPLServer");
@@ -325,7 +325,7 @@ TEST_F(CipParamsTest, IplServerFailures) {
 
 TEST_F(CipParamsTest, ProxyFollowsQxServer) {
   ScopedEnv env("QX_SERVER", "iplhost");
-  QXM_TRegistry::Instance().Clear();
+  servers.Clear();
   EXPECT_EQ(Run(FullCip()), kGeneral);  // the default server is not asked
   Serve("IPLServer", "iplhost")->Answer("GetDataIPL", QX_TURL::LocalToURL(ipl));
   EXPECT_EQ(Run(FullCip()), "");

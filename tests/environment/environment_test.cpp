@@ -33,8 +33,8 @@ std::string HostNameOfMachine() {
 
 class EnvironmentTest : public ConversionTest {
  protected:
-  EnvironmentTest() { LocalName2UNC_SetShares({{"/srv/qx", "\\\\riphost\\qx"}}); }
-  ~EnvironmentTest() override { LocalName2UNC_SetShares({}); }
+  EnvironmentTest() { SetShares({{"/srv/qx", "\\\\riphost\\qx"}}); }
+  ~EnvironmentTest() override { SetShares({}); }
 
   // A CFS on `server` answering the roots and expansions given.
   std::shared_ptr<FakeService> ServeCfs(const std::string& server = "") {
@@ -115,7 +115,7 @@ TEST_F(EnvironmentTest, EachResourceHasFourOutcomes) {
         TW_TTask rowTask;
         TestConverter rowConverter(rowTask);
         rowConverter.verbosity = verbosity;
-        QXM_TRegistry::Instance().Clear();
+        servers.Clear();
         roots.clear();
         if (outcome.root) roots[resource.name] = *outcome.root;
         ServeCfs();
@@ -219,7 +219,7 @@ TEST_F(EnvironmentTest, CustomerName) {
     SCOPED_TRACE(row.name);
     TW_TTask rowTask;
     TestConverter rowConverter(rowTask);
-    QXM_TRegistry::Instance().Clear();
+    servers.Clear();
     roots = {{"qx_data_fonts", Url("/opt/fonts")}, {"qx_data_cms", Url("/srv/qx/cms")}};
     expansions.clear();
     if (row.answer) expansions["Resources/file:///opt/fonts/Customer"] = *row.answer;
@@ -287,7 +287,7 @@ TEST_F(EnvironmentTest, ServerName) {
     ScopedEnv env("QX_SERVER", row.value ? value.c_str() : nullptr);
     TW_TTask rowTask;
     TestConverter rowConverter(rowTask);
-    QXM_TRegistry::Instance().Clear();
+    servers.Clear();
     // The proxy connects to the server QX_SERVER names, else the default.
     ServeCfs(row.value ? value : "");
     rowConverter.AddEnvironment2Dict(ticket);
@@ -306,7 +306,7 @@ TEST_F(EnvironmentTest, OverlongValuesAreRefusedWithANotice) {
   const std::string euro = "\xE2\x82\xAC";  // three UTF-8 bytes, one wide character
   std::string euros;
   for (int i = 0; i < 180; ++i) euros += euro;
-  LocalName2UNC_SetShares({{"/opt/shared/data", "\\\\h\\d"},
+  SetShares({{"/opt/shared/data", "\\\\h\\d"},
                            {"/srv/long", "\\\\riphost\\" + std::string(250, 'u')},
                            {"/srv/qx", "\\\\riphost\\qx"}});
 
@@ -328,7 +328,7 @@ TEST_F(EnvironmentTest, OverlongValuesAreRefusedWithANotice) {
     TW_TTask rowTask;
     TestConverter rowConverter(rowTask);
     rowConverter.verbosity = 1;
-    QXM_TRegistry::Instance().Clear();
+    servers.Clear();
     roots = {{row.resource, Url(row.root.c_str())}};
     ServeCfs();
     rowConverter.AddEnvironment2Dict(ticket);
@@ -353,7 +353,7 @@ TEST_F(EnvironmentTest, OverlongValuesAreRefusedWithANotice) {
   {
     TW_TTask rowTask;
     TestConverter rowConverter(rowTask);
-    QXM_TRegistry::Instance().Clear();
+    servers.Clear();
     roots = {{"qx_data_fonts", Url("/srv/qx/fonts")}};
     expansions = {{"Resources/file:///srv/qx/fonts/Customer", QX_TString(std::string(100, 'c'))}};
     ServeCfs();
@@ -371,7 +371,7 @@ TEST_F(EnvironmentTest, OverlongValuesAreRefusedWithANotice) {
     ScopedEnv env("QX_SERVER", server.c_str());
     TW_TTask rowTask;
     TestConverter rowConverter(rowTask);
-    QXM_TRegistry::Instance().Clear();
+    servers.Clear();
     ServeCfs(server);
     rowConverter.AddEnvironment2Dict(ticket);
     EXPECT_EQ(rowConverter.Dictionary().FindSection("environment")->Find("QX_SERVER"), nullptr);

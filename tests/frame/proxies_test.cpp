@@ -163,7 +163,7 @@ TEST_F(Proxies, IplProxyTracesItsConnectionAndItsRequest) {
 TEST_F(Proxies, FailedRemoteCallsPassToTheCaller) {
   auto cfs = std::make_shared<FaultyService>(Serve("CFS"));
   cfs->failing.insert("[]");
-  QXM_TRegistry::Instance().Register("", "CFS", cfs);
+  servers.Register("", "CFS", cfs);
   CFSProxy proxy("");
   EXPECT_THROW(proxy.Value(QX_TString("Devices/Instances/x/Rip/Config/Config")), std::exception);
   EXPECT_THROW(proxy.Value(QX_TString("p"), true), std::exception);

@@ -3,6 +3,8 @@
 // QX_SERVER picks the server; the shared folders of LocalName2UNCW.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "CFS/Server/cfs_tproxy.h"
 #include "cms_tproxy.h"
 #include "converter_fixture.h"
@@ -17,7 +19,6 @@
 namespace {
 
 using t2dhost::ReadTaskFileText;
-using t2dhost::ScopedServers;
 using t2dhost::TaskFile;
 
 const char* const kServers = R"({"servers": {
@@ -37,8 +38,8 @@ const char* const kServers = R"({"servers": {
 }})";
 
 class ServicesTest : public ::testing::Test {
- protected:
-  ServicesTest() : file_(ReadTaskFileText(kServers, "t.json", "/base")), servers_(file_.servers) {}
+ public:
+  ServicesTest() : file_(ReadTaskFileText(kServers, "t.json", "/base")) { t2dhost::OfferServers(file_.servers, servers_); }
 
   // The text of the failure of `call`, or "" when it succeeded.
   template <class Call>
@@ -53,7 +54,8 @@ class ServicesTest : public ::testing::Test {
 
   ScopedEnv noServer_{"QX_SERVER", nullptr};
   TaskFile file_;
-  ScopedServers servers_;
+  QXM_TRegistry servers_;
+  QXM_TRegistry::Binding binding_{servers_};
 };
 
 TEST_F(ServicesTest, CfsAnswersTreeValuesRootsAndExpansions) {
@@ -152,14 +154,35 @@ TEST_F(ServicesTest, QxServerPicksTheServer) {
             std::string::npos);
 }
 
-TEST(ScopedServersTest, OffersTheServersOnlyWhileItLives) {
+// A client connects through the registry bound to its own thread: two
+// threads bound to two registries reach their own servers, and a thread
+// with none bound is refused.
+TEST(RegistryBinding, EachThreadReachesItsOwnServers) {
   const TaskFile file = ReadTaskFileText(kServers, "t.json", "/base");
-  {
-    ScopedServers servers(file.servers);
-    EXPECT_NE(QXM_TRegistry::Instance().Find("", "CFS"), nullptr);
-    EXPECT_EQ(QXM_TRegistry::Instance().Find("press2", "QXCMS"), nullptr);
-  }
-  EXPECT_EQ(QXM_TRegistry::Instance().Find("", "CFS"), nullptr);
+  const TaskFile other = ReadTaskFileText(R"({"servers": {"": {"IPLServer": {"dataFolder": {"@url": "/other"}}}}})",
+                                          "o.json", "/base");
+  ScopedEnv noServer("QX_SERVER", nullptr);
+  auto dataFolder = [](const TaskFile& task, std::string& out) {
+    QXM_TRegistry registry;
+    t2dhost::OfferServers(task.servers, registry);
+    QXM_TRegistry::Binding binding(registry);
+    for (int i = 0; i < 200; ++i) {
+      testing::internal::CaptureStdout();  // the proxy's connection lines
+      const QX_TURL url = IPLServerProxy("").GetDataIPL();
+      testing::internal::GetCapturedStdout();
+      if (i == 0) out = url.Text().Str();
+      if (url.Text().Str() != out) out = "changed";
+    }
+  };
+  std::string first, second;
+  std::thread a(dataFolder, std::cref(file), std::ref(first));
+  a.join();
+  std::thread b(dataFolder, std::cref(other), std::ref(second));
+  b.join();
+  EXPECT_EQ(first, "file:///srv/ipl");
+  EXPECT_EQ(second, "file:///other");
+  EXPECT_EQ(QXM_TRegistry::Current(), nullptr);
+  EXPECT_NE(ServicesTest::Failure([] { CFSProxy cfs(""); }).find("no RIP server is reachable"), std::string::npos);
 }
 
 // ---- LocalName2UNCW -------------------------------------------------------------
@@ -171,7 +194,11 @@ std::pair<int, std::string> Unc(const std::string& path, size_t room = 260) {
 }
 
 TEST(LocalName2UNC, SharedFoldersTable) {
-  LocalName2UNC_SetShares({{"/srv/qx", "\\\\riphost\\qx"}, {"/srv/qx/data/", "\\\\data\\d"}, {"/", "\\\\root\\r"}});
+  LocalName2UNC_TShares table({{"/srv/qx", "\\\\riphost\\qx"}, {"/srv/qx/data/", "\\\\data\\d"}, {"/", "\\\\root\\r"}});
+  LocalName2UNC_TShares::Binding binding(table);
+  auto SetShares = [&table](const std::vector<std::pair<std::string, std::string>>& shares) {
+    table = LocalName2UNC_TShares(shares);
+  };
   const std::pair<const char*, const char*> cases[] = {
       {"/srv/qx/fonts\\", "\\\\riphost\\qx\\fonts\\"},
       {"/srv/qx\\", "\\\\riphost\\qx\\"},
@@ -182,15 +209,20 @@ TEST(LocalName2UNC, SharedFoldersTable) {
   };
   for (const auto& c : cases) EXPECT_EQ(Unc(c.first), std::make_pair(1, std::string(c.second))) << c.first;
 
-  LocalName2UNC_SetShares({{"/srv/qx", "\\\\riphost\\qx"}});
+  SetShares({{"/srv/qx", "\\\\riphost\\qx"}});
   EXPECT_EQ(Unc("/srv/qxdata/x").first, 0);
   EXPECT_EQ(Unc("/opt/fonts\\").first, 0);
   EXPECT_EQ(Unc("srv/qx").first, 0);
   // The UNC form must fit the buffer with its terminator.
   EXPECT_EQ(Unc("/srv/qx/abc", 16).first, 0);
   EXPECT_EQ(Unc("/srv/qx/abc", 17), std::make_pair(1, std::string("\\\\riphost\\qx\\abc")));
-  LocalName2UNC_SetShares({});
+  SetShares({});
   EXPECT_EQ(Unc("/srv/qx").first, 0);
+  SetShares({{"/srv/qx", "\\\\riphost\\qx"}});
+  // A thread without a table bound finds no shared folder.
+  int found = -1;
+  std::thread([&found] { found = Unc("/srv/qx").first; }).join();
+  EXPECT_EQ(found, 0);
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ TEST_F(GlobalJobInfoTest, MinimalJobWritesRotationPlacementAndTessaroFlag) {
 }
 
 TEST_F(GlobalJobInfoTest, FileServerIsConnectedEvenWithoutAFile) {
-  QXM_TRegistry::Instance().Clear();
+  servers.Clear();
   Serve("QXCMS");
   EXPECT_THROW(Run(), std::exception);
   EXPECT_TRUE(JobItems(1).empty());

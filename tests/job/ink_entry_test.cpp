@@ -276,7 +276,7 @@ TEST_F(InkEntryTest, WrongTypesFail) {
 TEST_F(InkEntryTest, ServerAnswerThatIsNotABoolFails) {
   cms->Answer("TIDB_InkExists", QX_TString("yes"));
   EXPECT_THROW(Run(Ink("Cyan", "process")), QX_EIllegalCast);
-  QXM_TRegistry::Instance().Clear();
+  servers.Clear();
   EXPECT_THROW(Run(Ink("Cyan", "process")), std::exception);
 }
 

@@ -157,7 +157,7 @@ TEST_F(OutputNamingTest, BuildNumber) {
   EXPECT_EQ(NameValue("Build_Number"), "1234");
 
   // A build number of another class is skipped.
-  QXM_TRegistry::Instance().Clear();
+  servers.Clear();
   task.Names() = TName();
   task.Names().SetValue("Build_Number", QX_TString("old"));
   ServeConfig({{"Devices/Instances/PS1/Rip/Config/Mistral/BuildNumber", QX_TInt32(5)}});

@@ -79,7 +79,7 @@ TEST_F(SetupBeginTest, IjFallbackWhenJobInfoFails) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    QXM_TRegistry::Instance().Clear();
+    servers.Clear();
     task.Names() = TName();
     ServeConfig();
     // The first job at the lower bound 1 of the master's "Jobs".
@@ -126,7 +126,7 @@ TEST_F(SetupBeginTest, JobChecksOfATemplatedOutputPath) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    QXM_TRegistry::Instance().Clear();
+    servers.Clear();
     task.Names() = TName();
     ServeConfig();
     ServeJobs({{"J1", Dict({{"Url", QX_TURL(QX_TString("/jobs/J1"))}})}});
@@ -254,7 +254,7 @@ TEST_F(SetupBeginTest, ConfigurationChoice) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    QXM_TRegistry::Instance().Clear();
+    servers.Clear();
     TestConverter fresh(task);
     fresh.masterName = "M1";
     auto cfs = ServeConfig({{"Devices/Instances/PS1/Rip/Config/Config", row.tree}});
@@ -282,7 +282,7 @@ TEST_F(SetupBeginTest, ConfigurationNotAvailable) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    QXM_TRegistry::Instance().Clear();
+    servers.Clear();
     ServeConfig(row.values);
     ServeJobs({{"J1", QX_TDict()}});
     Option("Conf", QX_TString(""));
@@ -357,7 +357,7 @@ TEST_F(SetupBeginTest, SetupStepFailuresThroughTheFrame) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    QXM_TRegistry::Instance().Clear();
+    servers.Clear();
     ServeConfig();
     ServeJobs({{"J1", QX_TDict()}});
     Serve("FileServer");

@@ -89,7 +89,7 @@ TEST_F(SetupGlobalTest, EmptyPagesAndDeviceDefaults) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    QXM_TRegistry::Instance().Clear();
+    servers.Clear();
     ServeConfig(row.config);
     TestConverter fresh(task);
     QX_TString name("M1");
@@ -118,7 +118,7 @@ TEST_F(SetupGlobalTest, InvalidPlateSizesThroughTheFrame) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    QXM_TRegistry::Instance().Clear();
+    servers.Clear();
     ServeConfig();
     ServeJobs();
     TestConverter fresh(task);

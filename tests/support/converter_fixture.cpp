@@ -17,13 +17,17 @@ ScopedEnv::~ScopedEnv() {
     unsetenv(name_.c_str());
 }
 
-ConversionTest::ConversionTest() { QXM_TRegistry::Instance().Clear(); }
-ConversionTest::~ConversionTest() { QXM_TRegistry::Instance().Clear(); }
+ConversionTest::ConversionTest() = default;
+ConversionTest::~ConversionTest() = default;
 
 std::shared_ptr<FakeService> ConversionTest::Serve(const std::string& service, const std::string& server) {
   auto fake = std::make_shared<FakeService>();
-  QXM_TRegistry::Instance().Register(server, service, fake);
+  servers.Register(server, service, fake);
   return fake;
+}
+
+void ConversionTest::SetShares(const std::vector<std::pair<std::string, std::string>>& table) {
+  shares = LocalName2UNC_TShares(table);
 }
 
 std::vector<CParamItem> ConversionTest::Items(const std::string& section) const {

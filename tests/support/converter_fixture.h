@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "fake_services.h"
+#include "localname2unc.h"
+#include "qxm_service.h"
 #include "ticket2dict_msbasetask.h"
 
 // The converter with its protected steps, writers and fields made public.
@@ -74,6 +76,9 @@ class ConversionTest : public ::testing::Test {
 
   // A fresh scripted service on `server` ("" is the default server).
   std::shared_ptr<FakeService> Serve(const std::string& service, const std::string& server = "");
+  // The shared folders the environment step sees (pairs of local folder and
+  // share), replacing the earlier ones.
+  void SetShares(const std::vector<std::pair<std::string, std::string>>& table);
 
   // Items of a section; the empty vector when the section is missing.
   std::vector<CParamItem> Items(const std::string& section) const;
@@ -94,7 +99,13 @@ class ConversionTest : public ::testing::Test {
   TW_TTask task;
   AT_TTicket ticket;
   TestConverter converter{task};
+  // The test's RIP servers and shared folders, bound to the test's thread
+  // while the test runs.
+  QXM_TRegistry servers;
+  LocalName2UNC_TShares shares;
 
  private:
   ScopedEnv noServer_{"QX_SERVER", nullptr};
+  QXM_TRegistry::Binding serversBinding_{servers};
+  LocalName2UNC_TShares::Binding sharesBinding_{shares};
 };
