@@ -5,14 +5,29 @@
 
 namespace t2dhost {
 
-Conversion::Conversion(const TaskFile& file, ConverterFactory factory) : file_(file), factory_(std::move(factory)) {
+Conversion::Conversion(const TaskFile& file, ConverterFactory factory, ConversionOptions options)
+    : file_(file), factory_(std::move(factory)), watch_(task_, options.trace), shares_(file.shares) {
   converter_ = factory_ ? factory_(task_) : std::make_unique<CTicket2Dict_msbasetask>(task_);
+  converter_->SetStepObserver(&watch_);
+  OfferServers(file_.servers, servers_);
+  if (options.trace) {
+    servers_.SetObserver(&watch_);
+    converter_->SetWriteObserver(&watch_);
+  }
 }
 
 void Conversion::Run() {
-  LocalName2UNC_SetShares(file_.shares);
-  ScopedServers servers(file_.servers);
+  QXM_TRegistry::Binding servers(servers_);
+  LocalName2UNC_TShares::Binding shares(shares_);
+  if (watch_.Tracing()) {
+    QX_TReadObserverBinding reads(&watch_);
+    Convert();
+  } else {
+    Convert();
+  }
+}
 
+void Conversion::Convert() {
   task_.SetMergeID(QX_TString(file_.mergeId));
   TName& names = task_.Names();
   for (const TemplateName& name : file_.templateNames) {

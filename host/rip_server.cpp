@@ -208,13 +208,10 @@ std::vector<std::pair<std::string, std::shared_ptr<QXM_IService>>> MakeServices(
   return services;
 }
 
-ScopedServers::ScopedServers(const std::vector<std::pair<std::string, ServerAnswers>>& servers) {
-  QXM_TRegistry& registry = QXM_TRegistry::Instance();
+void OfferServers(const std::vector<std::pair<std::string, ServerAnswers>>& servers, QXM_TRegistry& registry) {
   registry.Clear();
   for (const auto& server : servers)
     for (auto& service : MakeServices(server.second)) registry.Register(server.first, service.first, service.second);
 }
-
-ScopedServers::~ScopedServers() { QXM_TRegistry::Instance().Clear(); }
 
 }  // namespace t2dhost

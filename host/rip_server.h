@@ -16,14 +16,7 @@ namespace t2dhost {
 // The handlers of the services of one server, by service name.
 std::vector<std::pair<std::string, std::shared_ptr<QXM_IService>>> MakeServices(const ServerAnswers& answers);
 
-// Offers the task file's servers in the middleware for its lifetime: the
-// registry is cleared first and cleared again when the object goes.
-class ScopedServers {
- public:
-  explicit ScopedServers(const std::vector<std::pair<std::string, ServerAnswers>>& servers);
-  ~ScopedServers();
-  ScopedServers(const ScopedServers&) = delete;
-  ScopedServers& operator=(const ScopedServers&) = delete;
-};
+// Offers the task file's servers in `registry` (which is cleared first).
+void OfferServers(const std::vector<std::pair<std::string, ServerAnswers>>& servers, QXM_TRegistry& registry);
 
 }  // namespace t2dhost

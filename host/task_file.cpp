@@ -19,46 +19,15 @@ namespace fs = std::filesystem;
 
 // ---- Key paths -------------------------------------------------------------
 
-bool IsPlainKey(const std::string& key) {
-  if (key.empty()) return false;
-  for (char c : key) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                    c == '-' || c == '@';
-    if (!ok) return false;
-  }
-  return true;
-}
+std::string Member(const std::string& where, const std::string& key) { return QX_TOrigin::MemberPathOf(where, key); }
+std::string Element(const std::string& where, size_t index) { return QX_TOrigin::ElementPathOf(where, index); }
+std::string Quoted(const std::string& text) { return QX_TOrigin::Quoted(text); }
 
-// The path of member `key` of the value at `where`: "a.b", or a["x y"] for a
-// key that is not a plain word.
-std::string Member(const std::string& where, const std::string& key) {
-  if (IsPlainKey(key)) return where.empty() ? key : where + "." + key;
-  return where + "[" + Json(key).dump(-1, ' ', false, Json::error_handler_t::replace) + "]";
-}
-
-std::string Element(const std::string& where, size_t index) { return where + "[" + std::to_string(index) + "]"; }
-
-std::string KindOf(const Json& j) {
-  switch (j.type()) {
-    case Json::value_t::null: return "null";
-    case Json::value_t::boolean: return "true/false";
-    case Json::value_t::string: return "a text";
-    case Json::value_t::number_integer:
-    case Json::value_t::number_unsigned: return "an integer";
-    case Json::value_t::number_float: return "a number with a fraction or exponent";
-    case Json::value_t::array: return "an array";
-    case Json::value_t::object: return "an object";
-    default: return "an unsupported value";
-  }
-}
-
-std::string Quoted(const std::string& text) { return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace); }
-
-// ---- Values ----------------------------------------------------------------
-
-enum class IntegerKind { kNotInteger, kInteger, kHuge };
+std::string KindName(const Json& j) { return KindOf(j); }
 
 // A JSON number written without '.', 'e' or 'E'.
+enum class IntegerKind { kNotInteger, kInteger, kHuge };
+
 IntegerKind IntegerOf(const Json& j, int64_t& value) {
   if (j.is_number_integer() && !j.is_number_unsigned()) {
     value = j.get<int64_t>();
@@ -77,140 +46,37 @@ class Reader {
  public:
   // `values`: the values built while parsing, which the document's
   // placeholders stand for (none when decoding a document of plain JSON).
-  Reader(std::string file, std::string baseFolder, const std::vector<PrebuiltValue>* values = nullptr)
+  Reader(std::string file, std::string baseFolder, const std::vector<PrebuiltValue>* values)
       : file_(std::move(file)), base_(std::move(baseFolder)), values_(values) {}
 
   [[noreturn]] void Fail(const std::string& where, const std::string& problem) const {
     throw TaskFileError(file_ + ": " + (where.empty() ? std::string("(top level)") : where) + ": " + problem);
   }
 
-  // A typed value; with `trees`, plain objects become QX_TTree (the CFS tree).
-  QX_TAny Value(const Json& j, const std::string& where, bool trees = false) const {
+  // A typed value: the value the parser built where the document holds its
+  // placeholder. Null there means no value.
+  QX_TAny Value(const Json& j, const std::string& where) const {
     size_t prebuilt = 0;
     if (values_ != nullptr && IsPrebuiltValue(j, prebuilt)) {
       const PrebuiltValue& value = values_->at(prebuilt);
       if (!value.error.empty()) throw TaskFileError(value.error);
       return value.value;
     }
-    switch (j.type()) {
-      case Json::value_t::string: return QX_TString(j.get_ref<const std::string&>());
-      case Json::value_t::boolean: return QX_TAny(j.get<bool>());
-      case Json::value_t::number_integer:
-      case Json::value_t::number_unsigned: {
-        int64_t v = 0;
-        if (IntegerOf(j, v) == IntegerKind::kInteger && v >= INT32_MIN && v <= INT32_MAX)
-          return QX_TInt32(static_cast<int32_t>(v));
-        return QX_TDouble(j.get<double>());
-      }
-      case Json::value_t::number_float: return QX_TDouble(j.get<double>());
-      case Json::value_t::array: {
-        QX_TArray array;
-        for (size_t i = 0; i < j.size(); ++i) array.Append(Value(j[i], Element(where, i), trees));
-        return array;
-      }
-      case Json::value_t::object: {
-        if (IsTagged(j)) return Tagged(j, where, trees);
-        if (trees) return Entries<QX_TTree>(j, where, trees);
-        return Entries<QX_TDict>(j, where, trees);
-      }
-      case Json::value_t::null:
-        Fail(where, "null is not a value here; write {\"@illegal\": null} for the illegal value");
-      default: Fail(where, "unsupported JSON value");
-    }
+    if (j.is_null()) Fail(where, "null is not a value here; write {\"@illegal\": null} for the illegal value");
+    Fail(where, std::string("a typed value was expected, not ") + KindName(j));
   }
 
-  template <class Collection>
-  Collection Entries(const Json& j, const std::string& where, bool trees) const {
-    Collection collection;
-    for (auto it = j.begin(); it != j.end(); ++it) collection.Add(it.key(), Value(it.value(), Member(where, it.key()), trees));
-    return collection;
-  }
-
-  static bool IsTagged(const Json& j) {
-    for (auto it = j.begin(); it != j.end(); ++it)
-      if (!it.key().empty() && it.key()[0] == '@') return true;
-    return false;
-  }
-
-  int64_t TagInteger(const Json& n, const std::string& where, const char* tag, int64_t low, int64_t high,
-                     const char* range) const {
-    int64_t v = 0;
-    const IntegerKind kind = IntegerOf(n, v);
-    if (kind == IntegerKind::kNotInteger)
-      Fail(where, std::string("{\"") + tag + "\": ...} needs an integer (a number without '.', 'e' or 'E'), not " +
-                      KindOf(n));
-    if (kind == IntegerKind::kHuge || v < low || v > high)
-      Fail(where, std::string("{\"") + tag + "\": " + n.dump() + "} is out of the " + range + " range");
-    return v;
-  }
-
-  QX_TAny Tagged(const Json& j, const std::string& where, bool trees) const {
-    if (j.contains("@array")) {
-      for (auto it = j.begin(); it != j.end(); ++it)
-        if (it.key() != "@array" && it.key() != "@lower")
-          Fail(where, "a tagged value has exactly the keys of its tag; " + Quoted(it.key()) + " is one too many");
-      if (!j.contains("@lower")) Fail(where, "{\"@array\": [...]} needs \"@lower\" beside it");
-      const Json& items = j.at("@array");
-      if (!items.is_array()) Fail(where, "\"@array\" needs an array, not " + KindOf(items));
-      const int64_t lower = TagInteger(j.at("@lower"), where, "@lower", INT32_MIN, INT32_MAX, "32-bit signed");
-      QX_TArray array(static_cast<int32_t>(lower));
-      if (!items.empty() && lower + static_cast<int64_t>(items.size()) - 1 > INT32_MAX)
-        Fail(where, "the array's upper bound leaves the 32-bit signed range");
-      for (size_t i = 0; i < items.size(); ++i) array.Append(Value(items[i], Element(where, i), trees));
-      return array;
-    }
-    if (j.size() != 1) {
-      auto it = j.begin();
-      ++it;
-      Fail(where, "a tagged value has exactly the keys of its tag; " + Quoted(it.key()) + " is one too many");
-    }
-    const std::string tag = j.begin().key();
-    const Json& n = j.begin().value();
-    if (tag == "@int32")
-      return QX_TInt32(static_cast<int32_t>(TagInteger(n, where, "@int32", INT32_MIN, INT32_MAX, "32-bit signed")));
-    if (tag == "@uint32")
-      return QX_TUInt32(static_cast<uint32_t>(TagInteger(n, where, "@uint32", 0, UINT32_MAX, "32-bit unsigned")));
-    if (tag == "@uint16")
-      return QX_TUInt16(static_cast<uint16_t>(TagInteger(n, where, "@uint16", 0, UINT16_MAX, "16-bit unsigned")));
-    if (tag == "@double") {
-      if (n.is_number()) return QX_TDouble(n.get<double>());
-      if (n.is_string()) {
-        const std::string& s = n.get_ref<const std::string&>();
-        if (s == "nan") return QX_TDouble(std::nan(""));
-        if (s == "inf") return QX_TDouble(HUGE_VAL);
-        if (s == "-inf") return QX_TDouble(-HUGE_VAL);
-      }
-      Fail(where, "{\"@double\": ...} needs a number, not " + KindOf(n));
-    }
-    if (tag == "@url") {
-      if (!n.is_string()) Fail(where, "{\"@url\": ...} needs a text, not " + KindOf(n));
-      try {
-        return UrlFromText(n.get_ref<const std::string&>(), base_);
-      } catch (const std::exception& e) {
-        Fail(where, e.what());
-      }
-    }
-    if (tag == "@tree" || tag == "@dict") {
-      if (!n.is_object()) Fail(where, "{\"" + tag + "\": ...} needs an object, not " + KindOf(n));
-      if (tag == "@tree") return Entries<QX_TTree>(n, where, trees);
-      return Entries<QX_TDict>(n, where, trees);
-    }
-    if (tag == "@illegal") {
-      if (!n.is_null()) Fail(where, "{\"@illegal\": ...} takes null, not " + KindOf(n));
-      return QX_TAny();
-    }
-    if (tag == "@userinfo") {
-      if (!n.is_string()) Fail(where, "{\"@userinfo\": ...} needs a text, not " + KindOf(n));
-      return QX_TUserInfo(QX_TString(n.get_ref<const std::string&>()));
-    }
-    if (tag == "@lower") Fail(where, "\"@lower\" goes only beside \"@array\"");
-    Fail(where, "unknown tag " + Quoted(tag));
+  // The JSON kind of what the file holds at `j`, a placeholder included.
+  const char* Kind(const Json& j) const {
+    size_t prebuilt = 0;
+    if (values_ != nullptr && IsPrebuiltValue(j, prebuilt)) return values_->at(prebuilt).kind;
+    return KindOf(j);
   }
 
   // ---- Task file structure -------------------------------------------------
 
   const Json& Object(const Json& j, const std::string& where) const {
-    if (!j.is_object()) Fail(where, "needs an object, not " + KindOf(j));
+    if (!j.is_object()) Fail(where, "needs an object, not " + KindName(j));
     return j;
   }
 
@@ -234,7 +100,7 @@ class Reader {
   }
 
   std::string Text(const Json& j, const std::string& where) const {
-    if (!j.is_string()) Fail(where, "needs a text, not " + KindOf(j));
+    if (!j.is_string()) Fail(where, "needs a text, not " + KindName(j));
     return j.get<std::string>();
   }
 
@@ -246,7 +112,7 @@ class Reader {
   int32_t Int32(const Json& j, const std::string& where) const {
     int64_t v = 0;
     const IntegerKind kind = IntegerOf(j, v);
-    if (kind == IntegerKind::kNotInteger) Fail(where, "needs an integer, not " + KindOf(j));
+    if (kind == IntegerKind::kNotInteger) Fail(where, "needs an integer, not " + KindName(j));
     if (kind == IntegerKind::kHuge || v < INT32_MIN || v > INT32_MAX)
       Fail(where, "the integer " + j.dump() + " is out of the 32-bit signed range");
     return static_cast<int32_t>(v);
@@ -299,7 +165,7 @@ class Reader {
         else if (it->is_number_integer())
           option.value = Int32(*it, where);
         else
-          Fail(where, "an option is an integer or a text, not " + KindOf(*it));
+          Fail(where, "an option is an integer or a text, not " + KindName(*it));
         task.options.push_back(option);
       }
     }
@@ -369,7 +235,7 @@ class Reader {
     setup.optimizedExposure = OptionalInt32(s, "optimizedExposure", "setup");
     if (const Json* flags = Find(s, "pageFlags")) {
       if (!flags->is_array() || flags->size() != 4)
-        Fail("setup.pageFlags", "needs an array of four integers, not " + KindOf(*flags) +
+        Fail("setup.pageFlags", "needs an array of four integers, not " + KindName(*flags) +
                                     (flags->is_array() ? " of " + std::to_string(flags->size()) : std::string()));
       for (size_t i = 0; i < 4; ++i) setup.pageFlags[i] = Int32((*flags)[i], Element("setup.pageFlags", i));
     }
@@ -419,7 +285,7 @@ class Reader {
         for (int32_t i = 0; i < task.jobsArray.Size(); ++i) task.jobs.push_back(AddJobCall{i, 0, QX_TArray()});
       return;
     }
-    if (!jobs->is_array()) Fail("jobs", "needs an array of AddJob calls, not " + KindOf(*jobs));
+    if (!jobs->is_array()) Fail("jobs", "needs an array of AddJob calls, not " + KindName(*jobs));
     std::vector<AddJobCall> calls;
     for (size_t i = 0; i < jobs->size(); ++i) {
       const std::string where = Element("jobs", i);
@@ -448,7 +314,7 @@ class Reader {
   }
 
   ServerAnswers ReadServer(const Json& j, const std::string& where) const {
-    if (!j.is_object()) Fail(where, "a server is an object of services, not " + KindOf(j));
+    if (!j.is_object()) Fail(where, "a server is an object of services, not " + KindName(j));
     ServerAnswers server;
     for (auto it = j.begin(); it != j.end(); ++it) {
       const std::string& service = it.key();
@@ -463,8 +329,9 @@ class Reader {
         AllowKeys(entry, w, {"tree", "roots", "expand"});
         CFSAnswers cfs;
         if (const Json* tree = Find(entry, "tree")) {
-          Object(*tree, Member(w, "tree"));
-          QX_TAny value = Value(*tree, Member(w, "tree"), true);
+          if (std::strcmp(Kind(*tree), "an object") != 0)
+            Fail(Member(w, "tree"), "needs an object, not " + std::string(Kind(*tree)));
+          QX_TAny value = Value(*tree, Member(w, "tree"));
           if (std::strcmp(value.ClassName(), QX_TTree::kClassName) != 0)
             Fail(Member(w, "tree"), "needs a nested object, not " + std::string(value.ClassName()));
           cfs.tree = static_cast<const QX_TTree&>(*value.Object());
@@ -498,7 +365,7 @@ class Reader {
           Object(*books, bw);
           for (auto b = books->begin(); b != books->end(); ++b) {
             const std::string ew = Member(bw, b.key());
-            if (!b->is_array()) Fail(ew, "a book needs an array of ink names, not " + KindOf(*b));
+            if (!b->is_array()) Fail(ew, "a book needs an array of ink names, not " + KindName(*b));
             std::vector<std::string>& inks = cms.books[b.key()];
             for (size_t i = 0; i < b->size(); ++i) inks.push_back(Text((*b)[i], Element(ew, i)));
           }
@@ -549,7 +416,9 @@ QX_TURL UrlFromText(const std::string& text, const std::string& baseFolder) {
 
 QX_TAny DecodeValue(const Json& json, const std::string& file, const std::string& where,
                     const std::string& baseFolder) {
-  return Reader(file, baseFolder).Value(json, where);
+  PrebuiltValue value = ParseValueText(json.dump(), file, where, baseFolder);
+  if (!value.error.empty()) throw TaskFileError(value.error);
+  return std::move(value.value);
 }
 
 TaskFile ReadTaskFileText(const std::string& text, const std::string& path, const std::string& baseFolder) {

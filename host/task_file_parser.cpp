@@ -2,14 +2,22 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <regex>
 #include <set>
+#include <type_traits>
 #include <utility>
 
 namespace t2dhost {
+
+// The document keeps the index of a prebuilt value as the subtype of a
+// binary placeholder: the subtype must hold any index.
+static_assert(sizeof(Json::binary_t::subtype_type) >= sizeof(std::uint32_t),
+              "nlohmann-json 3.10 or later is needed (its binary subtype holds the reader's value indices)");
 
 namespace {
 
@@ -48,39 +56,112 @@ constexpr size_t kMaxDepth = 200;
   throw TaskFileError(file + ": not valid JSON: " + problem);
 }
 
+// A raw NUL byte would end the text where a C text is read: refused, named
+// by its line and column.
+void RefuseNulByte(const std::string& text, const std::string& file) {
+  const size_t at = text.find('\0');
+  if (at == std::string::npos) return;
+  const size_t lineStart = text.rfind('\n', at);
+  const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
+  const size_t column = at - (lineStart == std::string::npos ? 0 : lineStart + 1) + 1;
+  throw TaskFileError(file + ":" + std::to_string(line) + ":" + std::to_string(column) +
+                      ": not valid JSON: a NUL character");
+}
+
+std::string Named(const std::string& path) { return path.empty() ? "(top level)" : path; }
+
+// A JSON number written without '.', 'e' or 'E', as the typed encoding
+// reads integers.
+enum class IntegerKind { kNotInteger, kInteger, kHuge };
+
+IntegerKind IntegerOf(const Json& j, int64_t& value) {
+  if (j.is_number_integer() && !j.is_number_unsigned()) {
+    value = j.get<int64_t>();
+    return IntegerKind::kInteger;
+  }
+  if (j.is_number_unsigned()) {
+    const uint64_t u = j.get<uint64_t>();
+    if (u > static_cast<uint64_t>(INT64_MAX)) return IntegerKind::kHuge;
+    value = static_cast<int64_t>(u);
+    return IntegerKind::kInteger;
+  }
+  return IntegerKind::kNotInteger;
+}
+
+// What a tagged value ({"@int32": 5}, {"@array": [...], "@lower": 1}, ...)
+// received while it was parsed: its keys in order, and for each the scalar
+// written there or the value built from the container written there.
+struct TagParts {
+  struct Part {
+    Json scalar;                 // a scalar written as the tag's value
+    std::optional<QX_TAny> built;  // a container written as the tag's value
+    const char* kind = "";
+  };
+  std::vector<std::string> keys;
+  std::vector<Part> parts;
+
+  const Part* Find(const char* key) const {
+    for (size_t i = 0; i < keys.size(); ++i)
+      if (keys[i] == key) return &parts[i];
+    return nullptr;
+  }
+};
+
 class Builder final : public nlohmann::json_sax<Json> {
  public:
-  Builder(const std::string& text, const std::string& file, const std::string& baseFolder)
-      : text_(text), file_(file), base_(baseFolder) {}
+  // `valuePath`: parse one typed value standing there (ParseValueText);
+  // without it, a whole task file.
+  Builder(const std::string& text, const std::string& file, const std::string& baseFolder,
+          const std::string* valuePath = nullptr)
+      : text_(text), file_(file), base_(baseFolder), valuePath_(valuePath) {}
 
   ParsedTaskFile Take() { return ParsedTaskFile{std::move(root_), std::move(values_)}; }
 
   bool null() override {
-    return Scalar([] { return Json(nullptr); },
-                  [this]() -> QX_TAny {
-                    Defer(frames_.back().slot, Path(frames_.size()),
-                          "null is not a value here; write {\"@illegal\": null} for the illegal value");
-                    return QX_TAny();
-                  });
+    if (InValue()) {
+      Frame& top = frames_.back();
+      // A tag reads its own null ({"@illegal": null}); anywhere else in a
+      // value null is no value.
+      if (top.mode != Mode::kTag)
+        HoldProblem(top, Path(frames_.size()), "null is not a value here; write {\"@illegal\": null} for the illegal value");
+      return Add(QX_TAny(), Json(nullptr));
+    }
+    if (valuePath_ != nullptr && frames_.empty()) {
+      PrebuiltValue value;
+      value.error = file_ + ": " + Named(*valuePath_) +
+                    ": null is not a value here; write {\"@illegal\": null} for the illegal value";
+      value.kind = "null";
+      values_.push_back(std::move(value));
+      return true;
+    }
+    // In the document null means absent; the reader decides.
+    return PlaceScalar(Json(nullptr));
   }
-  bool boolean(bool value) override {
-    return Scalar([value] { return Json(value); }, [value] { return QX_TAny(value); });
-  }
+  bool boolean(bool value) override { return Scalar(Json(value), [value] { return QX_TAny(value); }); }
   bool number_integer(number_integer_t value) override {
-    return Scalar([value] { return Json(value); }, [value] { return Integer(value); });
+    return Scalar(Json(value), [value] { return Integer(value); });
   }
   bool number_unsigned(number_unsigned_t value) override {
-    return Scalar([value] { return Json(value); },
-                  [value] {
-                    return value <= INT32_MAX ? Integer(static_cast<int64_t>(value)) : Double(static_cast<double>(value));
-                  });
+    return Scalar(Json(value), [value] {
+      return value <= INT32_MAX ? Integer(static_cast<int64_t>(value)) : Double(static_cast<double>(value));
+    });
   }
   bool number_float(number_float_t value, const string_t&) override {
-    return Scalar([value] { return Json(value); }, [value] { return Double(value); });
+    return Scalar(Json(value), [value] { return Double(value); });
   }
   bool string(string_t& value) override {
-    return Scalar([&value] { return Json(std::move(value)); },
-                  [&value] { return QX_TAny(std::make_unique<QX_TString>(std::move(value))); });
+    if (value.find('\0') != std::string::npos)
+      throw TaskFileError(file_ + ": " + Named(Path(frames_.size())) +
+                          ": a text can't hold a NUL character (it would end the text where it is read)");
+    // Inside a collection of a value the text goes straight into a
+    // QX_TString; a tag and the document keep it as JSON.
+    if (InValue() && frames_.back().mode == Mode::kValue) {
+      AddTo(frames_.back(), QX_TAny(std::make_unique<QX_TString>(std::move(value))));
+      return true;
+    }
+    return Scalar(Json(std::move(value)), [this] {
+      return QX_TAny(std::make_unique<QX_TString>(std::move(lastText_)));
+    });
   }
   bool binary(binary_t&) override { return true; }  // JSON text has none
 
@@ -91,23 +172,27 @@ class Builder final : public nlohmann::json_sax<Json> {
 
   bool key(string_t& key) override {
     Frame& top = frames_.back();
-    const bool duplicate = top.mode == Mode::kValue ? top.dict->HasKey(QX_TString(key)) : !top.keys.insert(key).second;
+    if (key.find('\0') != std::string::npos)
+      throw TaskFileError(file_ + ": " + MemberPath(Path(frames_.size() - 1), key) +
+                          ": a key can't hold a NUL character (it would end the key where it is read)");
+    bool duplicate = false;
+    switch (top.mode) {
+      case Mode::kDocument: duplicate = !top.keys.insert(key).second; break;
+      case Mode::kValue: duplicate = top.entries->HasKey(QX_TString(key)); break;
+      case Mode::kTag:
+        duplicate = std::find(top.tag.keys.begin(), top.tag.keys.end(), key) != top.tag.keys.end();
+        break;
+    }
     if (duplicate)
       throw TaskFileError(file_ + ": " + MemberPath(Path(frames_.size() - 1), key) + ": the key " + QuotedText(key) +
                           " appears twice in one object");
-    if (top.mode == Mode::kValue && !key.empty() && key[0] == '@') {
-      if (top.dict->Entries() == 0) {
-        // A tagged value ({"@int32": 5}, {"@array": [...], "@lower": 1}):
-        // kept as JSON and read as the reader reads it when it ends.
-        top.mode = Mode::kTaggedValue;
-        top.ownJson = std::make_unique<Json>(Json::object());
-        top.json = top.ownJson.get();
-        top.keys.insert(key);
-        top.dict.reset();
-      } else {
+    if (top.mode == Mode::kValue && !top.literalKeys && !key.empty() && key[0] == '@') {
+      if (top.entries->Entries() == 0)
+        top.mode = Mode::kTag;  // a tagged value: read by its tag when it ends
+      else
         top.tagLike = true;
-      }
     }
+    if (top.mode == Mode::kTag) top.tag.keys.push_back(key);
     top.key = std::move(key);
     return true;
   }
@@ -117,25 +202,33 @@ class Builder final : public nlohmann::json_sax<Json> {
   }
 
  private:
-  // kDocument: part of the file's structure, kept as JSON. kValue: inside a
-  // value built into the value library's types. kTaggedValue: inside a
-  // tagged value within such a value, kept as JSON until it ends.
-  enum class Mode { kDocument, kValue, kTaggedValue };
+  // kDocument: part of the file's structure, kept as JSON. kValue: a
+  // dictionary, tree or array of a typed value, built as the value library's
+  // type. kTag: a tagged value, read by its tag when it ends.
+  enum class Mode { kDocument, kValue, kTag };
 
   struct Frame {
     bool isObject = false;
     Mode mode = Mode::kDocument;
     std::string key;   // objects: the member being read
     size_t index = 0;  // arrays: the element being read
-    size_t slot = 0;   // kValue, kTaggedValue: the prebuilt value it belongs to
-    // kDocument, kTaggedValue: the container being built and its keys so far.
+    // kDocument: the container being built and its keys so far.
     Json* json = nullptr;
-    std::unique_ptr<Json> ownJson;  // the tagged value a kTaggedValue frame starts
     std::set<std::string> keys;
-    // kValue: the collection being built.
-    std::optional<QX_TDict> dict;
-    std::optional<QX_TArray> array;
-    bool tagLike = false;  // a key after the first begins with '@'
+    // kValue, kTag: the prebuilt value it belongs to, whether plain objects
+    // in it are trees (the CFS tree), and the first problem found in it,
+    // held until it ends (its own problems come first).
+    size_t slot = 0;
+    bool trees = false;
+    std::string problem;
+    // kValue: the collection being built and where it stands in the file.
+    std::unique_ptr<QX_TKeyedCollection> entries;
+    std::unique_ptr<QX_TArray> items;
+    std::shared_ptr<const QX_TOrigin> origin;
+    bool literalKeys = false;  // the entries of {"@dict": ...} or {"@tree": ...}: no tags
+    bool tagLike = false;      // a key after the first begins with '@'
+    // kTag
+    TagParts tag;
   };
 
   static QX_TAny Integer(int64_t value) {
@@ -145,33 +238,134 @@ class Builder final : public nlohmann::json_sax<Json> {
   }
   static QX_TAny Double(double value) { return QX_TAny(std::make_unique<QX_TDouble>(value)); }
 
-  template <class MakeJson, class MakeValue>
-  bool Scalar(MakeJson makeJson, MakeValue makeValue) {
-    if (frames_.empty()) {
-      root_ = makeJson();
+  bool InValue() const { return !frames_.empty() && frames_.back().mode != Mode::kDocument; }
+
+  // Whether a value opened or written now, in the document, is a typed value:
+  // a member the converter or a service is handed.
+  bool AtValue() const { return valuePath_ != nullptr ? frames_.empty() : ValuePosition(nullptr); }
+
+  bool ValuePosition(bool* trees) const {
+    const size_t depth = frames_.size();
+    for (const Frame& frame : frames_)
+      if (frame.mode != Mode::kDocument) return false;
+    auto member = [this](size_t i, const char* key) { return frames_[i].isObject && frames_[i].key == key; };
+    auto object = [this](size_t i) { return frames_[i].isObject; };
+    switch (depth) {
+      case 2:
+        return (member(0, "ticket") && (member(1, "configuration") || member(1, "work"))) ||
+               (member(0, "setup") && (member(1, "masterDictionary") || member(1, "jobs")));
+      case 3:
+        return (member(0, "jobs") && !frames_[1].isObject && member(2, "jobArray")) ||
+               (member(0, "task") && member(1, "templateNames"));
+      case 4:
+        if (!member(0, "servers") || !object(1)) return false;
+        if (member(2, "CFS") && member(3, "tree")) {
+          if (trees != nullptr) *trees = true;
+          return true;
+        }
+        return member(2, "IPLServer") && member(3, "dataFolder");
+      case 5:
+        return member(0, "servers") && object(1) &&
+               ((member(2, "CFS") && (member(3, "roots") || member(3, "expand"))) ||
+                (member(2, "ElemServer") && (member(3, "jobs") || member(3, "ij")))) &&
+               object(4);
+      case 6:
+        return member(0, "servers") && object(1) && member(2, "QXCMS") && member(3, "answers") && object(4) &&
+               object(5);
+      default: return false;
+    }
+  }
+
+  // A new prebuilt value; the document gets its placeholder.
+  size_t NewSlot(const char* kind) {
+    const size_t slot = values_.size();
+    PrebuiltValue value;
+    value.kind = kind;
+    values_.push_back(std::move(value));
+    if (valuePath_ == nullptr) Place(Json::binary(Json::binary_t::container_type(), slot));
+    return slot;
+  }
+
+  // A scalar: into the collection or tag of the value being built, as a
+  // prebuilt value where the document holds a typed value, or into the
+  // document.
+  template <class MakeValue>
+  bool Scalar(Json json, MakeValue makeValue) {
+    if (InValue()) {
+      if (frames_.back().mode == Mode::kTag) return Add(QX_TAny(), std::move(json));
+      return Add(makeValue(), Json());
+    }
+    if (AtValue()) {
+      const size_t slot = NewSlot(KindOf(json));
+      if (json.is_string()) lastText_ = std::move(json.get_ref<std::string&>());
+      values_[slot].value = makeValue();
+      AdvanceDocumentArray();
       return true;
     }
-    Frame& top = frames_.back();
-    if (top.mode == Mode::kValue)
-      AddTo(top, makeValue());
-    else
-      Place(top, makeJson());
-    if (!top.isObject) ++top.index;
+    return PlaceScalar(std::move(json));
+  }
+
+  bool PlaceScalar(Json&& json) {
+    Place(std::move(json));
+    AdvanceDocumentArray();
     return true;
   }
 
-  // Whether a container opened now is one of the values built directly.
-  bool AtValuePosition() const {
-    auto memberOf = [this](size_t i, const char* key) {
-      return frames_[i].mode == Mode::kDocument && frames_[i].isObject && frames_[i].key == key;
-    };
-    if (frames_.size() == 2)
-      return (memberOf(0, "ticket") && (memberOf(1, "configuration") || memberOf(1, "work"))) ||
-             (memberOf(0, "setup") && (memberOf(1, "masterDictionary") || memberOf(1, "jobs")));
-    if (frames_.size() == 3)
-      return memberOf(0, "jobs") && !frames_[1].isObject && frames_[1].mode == Mode::kDocument &&
-             memberOf(2, "jobArray");
-    return false;
+  // The element being read of a document array moves on once an element is
+  // complete.
+  void AdvanceDocumentArray() {
+    if (!frames_.empty() && !frames_.back().isObject) ++frames_.back().index;
+  }
+
+  // A scalar inside a typed value: into the collection, or as the part of
+  // a tagged value (which keeps the JSON to read it by its tag).
+  bool Add(QX_TAny&& value, Json&& json) {
+    Frame& top = frames_.back();
+    if (top.mode == Mode::kTag) {
+      TagParts::Part part;
+      part.kind = KindOf(json);
+      part.scalar = std::move(json);
+      top.tag.parts.push_back(std::move(part));
+      return true;
+    }
+    AddTo(top, std::move(value));
+    return true;
+  }
+
+  static void AddTo(Frame& top, QX_TAny&& value) {
+    if (top.isObject)
+      top.entries->Add(QX_TString(top.key), std::move(value));
+    else
+      top.items->Append(std::move(value));
+    if (!top.isObject) ++top.index;
+  }
+
+  void Place(Json&& value) {
+    if (frames_.empty()) {
+      root_ = std::move(value);
+      return;
+    }
+    Frame& top = frames_.back();
+    if (top.isObject)
+      top.json->get_ref<Json::object_t&>().emplace_back(top.key, std::move(value));  // keys are unique: see key()
+    else
+      top.json->get_ref<Json::array_t&>().push_back(std::move(value));
+  }
+
+  Json* LastPlaced() {
+    Frame& top = frames_.back();
+    if (top.isObject) return &top.json->get_ref<Json::object_t&>().back().second;
+    return &top.json->get_ref<Json::array_t&>().back();
+  }
+
+  // Where the value opened now stands: the parent's origin and its member
+  // or element; the contents of a tagged value stand where the tagged value
+  // stands.
+  std::shared_ptr<const QX_TOrigin> ChildOrigin() {
+    const Frame& parent = frames_.back();
+    if (parent.mode == Mode::kTag) return parent.origin;
+    if (parent.isObject) return QX_TOrigin::Member(parent.origin, parent.key);
+    return QX_TOrigin::Element(parent.origin, parent.index);
   }
 
   bool Start(bool isObject) {
@@ -180,148 +374,264 @@ class Builder final : public nlohmann::json_sax<Json> {
                           std::to_string(kMaxDepth) + " levels");
     Frame frame;
     frame.isObject = isObject;
-    Json empty = isObject ? Json::object() : Json::array();
-    if (frames_.empty()) {
-      root_ = std::move(empty);
-      frame.json = &root_;
-    } else {
+    bool trees = false;
+    if (InValue()) {
       Frame& parent = frames_.back();
-      if (parent.mode == Mode::kDocument && AtValuePosition()) {
-        frame.mode = Mode::kValue;
-        frame.slot = values_.size();
-        values_.emplace_back();
-        Place(parent, Json::binary(Json::binary_t::container_type(), frame.slot));
-      } else if (parent.mode == Mode::kValue) {
-        frame.mode = Mode::kValue;
-        frame.slot = parent.slot;
-      } else {
-        frame.mode = parent.mode;
-        frame.slot = parent.slot;
-        frame.json = Place(parent, std::move(empty));
+      frame.mode = Mode::kValue;
+      frame.slot = parent.slot;
+      frame.trees = parent.trees;
+      frame.origin = ChildOrigin();
+      frame.literalKeys = parent.mode == Mode::kTag;
+      if (parent.mode == Mode::kTag) {
+        // The container written as a tag's value: {"@tree": {...}} builds a
+        // tree, {"@dict": {...}} a dictionary; the others are read to name
+        // their kind.
+        const std::string& tag = parent.tag.keys.back();
+        if (isObject) frame.entries = NewEntries(tag == "@tree" || (tag != "@dict" && frame.trees));
+      } else if (isObject) {
+        frame.entries = NewEntries(frame.trees);
       }
-      if (frame.mode == Mode::kValue) {
-        if (isObject)
-          frame.dict.emplace();
-        else
-          frame.array.emplace();
-      }
+    } else if ((frames_.empty() && valuePath_ != nullptr) || (!frames_.empty() && ValuePosition(&trees))) {
+      frame.mode = Mode::kValue;
+      frame.trees = trees;
+      frame.slot = NewSlot(isObject ? "an object" : "an array");
+      frame.origin = QX_TOrigin::At(valuePath_ != nullptr ? *valuePath_ : Path(frames_.size()));
+      if (isObject) frame.entries = NewEntries(trees);
+    } else {
+      Place(isObject ? Json::object() : Json::array());
+      frame.json = frames_.empty() ? &root_ : LastPlaced();
     }
+    if (frame.mode == Mode::kValue && !isObject) frame.items = std::make_unique<QX_TArray>();
     frames_.push_back(std::move(frame));
     return true;
   }
 
+  static std::unique_ptr<QX_TKeyedCollection> NewEntries(bool tree) {
+    if (tree) return std::make_unique<QX_TTree>();
+    return std::make_unique<QX_TDict>();
+  }
+
   bool End() {
-    Frame& top = frames_.back();
     const size_t depth = frames_.size() - 1;
-    // What the container makes when it is (part of) a prebuilt value.
-    std::optional<QX_TAny> value;
-    if (top.mode == Mode::kValue) {
-      if (top.tagLike) {
-        Defer(top.slot, Path(depth), TagLikeProblem(*top.dict));
-        value.emplace();
-      } else if (top.isObject) {
-        value.emplace(std::make_unique<QX_TDict>(*top.dict));
-      } else {
-        value.emplace(std::make_unique<QX_TArray>(*top.array));
-      }
-    } else if (top.mode == Mode::kTaggedValue && top.ownJson) {
-      value = Decode(*top.ownJson, top.slot, depth);
-    }
-    const size_t slot = top.slot;
+    Frame top = std::move(frames_.back());
     frames_.pop_back();
-    if (value) Deliver(slot, std::move(*value));
-    if (!frames_.empty() && !frames_.back().isObject) ++frames_.back().index;
+    if (top.mode == Mode::kDocument) {
+      AdvanceDocumentArray();
+      return true;
+    }
+
+    // The value this container makes, and the first problem in it: its own
+    // problem comes before the problems of what it holds.
+    QX_TAny value;
+    std::string problem;
+    if (top.mode == Mode::kTag) {
+      problem = ReadTag(top, Path(depth), value);
+    } else if (top.tagLike) {
+      problem = TagLikeProblem(*top.entries);
+    } else if (top.isObject) {
+      top.entries->SetOrigin(top.origin);
+      value = QX_TAny(std::unique_ptr<QX_TObject>(std::move(top.entries)));
+    } else {
+      top.items->SetOrigin(top.origin);
+      value = QX_TAny(std::unique_ptr<QX_TObject>(std::move(top.items)));
+    }
+    std::string line = problem.empty() ? std::move(top.problem) : file_ + ": " + Named(Path(depth)) + ": " + problem;
+    if (!line.empty()) value = QX_TAny();  // in its place the illegal value; its keys are still checked
+
+    if (!frames_.empty() && frames_.back().mode != Mode::kDocument) {
+      Frame& parent = frames_.back();
+      if (!line.empty() && parent.problem.empty()) parent.problem = std::move(line);
+      if (parent.mode == Mode::kTag) {
+        TagParts::Part part;
+        part.kind = top.isObject ? "an object" : "an array";
+        part.built = std::move(value);
+        parent.tag.parts.push_back(std::move(part));
+      } else {
+        AddTo(parent, std::move(value));
+      }
+      return true;
+    }
+    PrebuiltValue& slot = values_[top.slot];
+    slot.value = std::move(value);
+    if (slot.error.empty()) slot.error = std::move(line);
+    AdvanceDocumentArray();
     return true;
   }
 
-  // Reads a tagged value as the reader does. Its key path is needed for a
-  // problem only: building it for every value would cost more than reading
-  // the value again, with the path, when there is one.
-  QX_TAny Decode(const Json& json, size_t slot, size_t depth) {
-    try {
-      return DecodeValue(json, file_, std::string(), base_);
-    } catch (const TaskFileError&) {
-    }
-    try {
-      DecodeValue(json, file_, Path(depth), base_);
-    } catch (const TaskFileError& e) {
-      DeferLine(slot, e.what());
-    }
-    return QX_TAny();
+  void HoldProblem(Frame& frame, const std::string& where, const std::string& problem) {
+    if (frame.problem.empty()) frame.problem = file_ + ": " + Named(where) + ": " + problem;
   }
 
-  // A plain object with a key beginning with '@' after its first: the reader
-  // takes it for a tagged value with keys too many, and names the first
-  // that doesn't belong.
-  static std::string TagLikeProblem(const QX_TDict& dict) {
-    const auto& items = dict.Items();
+  // A plain object with a key beginning with '@' after its first is taken
+  // for a tagged value with keys too many; the first that doesn't belong is
+  // named.
+  static std::string TagLikeProblem(const QX_TKeyedCollection& entries) {
+    const auto& items = entries.Items();
     bool hasArrayTag = false;
     for (const auto& item : items) hasArrayTag = hasArrayTag || item.first.Str() == "@array";
     const std::string& extra = hasArrayTag ? items[0].first.Str() : items[1].first.Str();
     return "a tagged value has exactly the keys of its tag; " + QuotedText(extra) + " is one too many";
   }
 
-  // Puts `value` into the document container of `top`; returns where it went.
-  static Json* Place(Frame& top, Json&& value) {
-    if (top.isObject) {
-      auto& members = top.json->get_ref<Json::object_t&>();
-      members.emplace_back(top.key, std::move(value));  // keys are unique: checked in key()
-      return &members.back().second;
+  static std::string OneTooMany(const std::string& key) {
+    return "a tagged value has exactly the keys of its tag; " + QuotedText(key) + " is one too many";
+  }
+
+  // An integer of a tag within [low, high]; "" and `out` set, or the problem.
+  static std::string TagInteger(const TagParts::Part& part, const char* tag, int64_t low, int64_t high,
+                                const char* range, int64_t& out) {
+    const IntegerKind kind = part.built ? IntegerKind::kNotInteger : IntegerOf(part.scalar, out);
+    if (kind == IntegerKind::kNotInteger)
+      return std::string("{\"") + tag + "\": ...} needs an integer (a number without '.', 'e' or 'E'), not " +
+             part.kind;
+    if (kind == IntegerKind::kHuge || out < low || out > high)
+      return std::string("{\"") + tag + "\": " + part.scalar.dump() + "} is out of the " + range + " range";
+    return std::string();
+  }
+
+  // Reads a tagged value by its tag into `value`; answers its problem, or "".
+  std::string ReadTag(Frame& frame, const std::string& where, QX_TAny& value) const {
+    const TagParts& tag = frame.tag;
+    if (tag.Find("@array") != nullptr) {
+      for (const std::string& key : tag.keys)
+        if (key != "@array" && key != "@lower") return OneTooMany(key);
+      const TagParts::Part* lowerPart = tag.Find("@lower");
+      if (lowerPart == nullptr) return "{\"@array\": [...]} needs \"@lower\" beside it";
+      const TagParts::Part& items = *tag.Find("@array");
+      const QX_TObject* built = items.built ? items.built->Object() : nullptr;
+      if (built == nullptr || std::strcmp(built->ClassName(), QX_TArray::kClassName) != 0) {
+        if (std::strcmp(items.kind, "an array") != 0) return std::string("\"@array\" needs an array, not ") + items.kind;
+      }
+      int64_t lower = 0;
+      std::string problem = TagInteger(*lowerPart, "@lower", INT32_MIN, INT32_MAX, "32-bit signed", lower);
+      if (!problem.empty()) return problem;
+      if (built == nullptr) return std::string();  // a problem inside the items: held already
+      const auto& elements = static_cast<const QX_TArray*>(built)->Items();
+      if (!elements.empty() && lower + static_cast<int64_t>(elements.size()) - 1 > INT32_MAX)
+        return "the array's upper bound leaves the 32-bit signed range";
+      QX_TArray array(static_cast<int32_t>(lower));
+      for (const QX_TAny& element : elements) array.Append(element);
+      array.SetOrigin(frame.origin);
+      value = array;
+      return std::string();
     }
-    auto& elements = top.json->get_ref<Json::array_t&>();
-    elements.push_back(std::move(value));
-    return &elements.back();
+    if (tag.keys.size() != 1) return OneTooMany(tag.keys[1]);
+    const std::string& name = tag.keys[0];
+    const TagParts::Part& part = tag.parts[0];
+    const bool scalar = !part.built.has_value();
+    int64_t n = 0;
+    if (name == "@int32" || name == "@uint32" || name == "@uint16") {
+      std::string problem;
+      if (name == "@int32") {
+        problem = TagInteger(part, "@int32", INT32_MIN, INT32_MAX, "32-bit signed", n);
+        if (problem.empty()) value = QX_TInt32(static_cast<int32_t>(n));
+      } else if (name == "@uint32") {
+        problem = TagInteger(part, "@uint32", 0, UINT32_MAX, "32-bit unsigned", n);
+        if (problem.empty()) value = QX_TUInt32(static_cast<uint32_t>(n));
+      } else {
+        problem = TagInteger(part, "@uint16", 0, UINT16_MAX, "16-bit unsigned", n);
+        if (problem.empty()) value = QX_TUInt16(static_cast<uint16_t>(n));
+      }
+      return problem;
+    }
+    if (name == "@double") {
+      if (scalar && part.scalar.is_number()) {
+        value = QX_TDouble(part.scalar.get<double>());
+        return std::string();
+      }
+      if (scalar && part.scalar.is_string()) {
+        const std::string& s = part.scalar.get_ref<const std::string&>();
+        if (s == "nan") value = QX_TDouble(std::nan(""));
+        if (s == "inf") value = QX_TDouble(HUGE_VAL);
+        if (s == "-inf") value = QX_TDouble(-HUGE_VAL);
+        if (!value.IsIllegal()) return std::string();
+      }
+      return std::string("{\"@double\": ...} needs a number, not ") + part.kind;
+    }
+    if (name == "@url" || name == "@userinfo") {
+      if (!scalar || !part.scalar.is_string()) return "{\"" + name + "\": ...} needs a text, not " + part.kind;
+      const std::string& text = part.scalar.get_ref<const std::string&>();
+      if (name == "@userinfo") {
+        value = QX_TUserInfo(QX_TString(text));
+        return std::string();
+      }
+      try {
+        value = UrlFromText(text, base_);
+      } catch (const std::exception& e) {
+        return e.what();
+      }
+      return std::string();
+    }
+    if (name == "@tree" || name == "@dict") {
+      if (scalar || std::strcmp(part.kind, "an object") != 0)
+        return "{\"" + name + "\": ...} needs an object, not " + part.kind;
+      if (part.built->IsIllegal()) return std::string();  // a problem inside: held already
+      auto* entries = dynamic_cast<QX_TKeyedCollection*>(const_cast<QX_TAny&>(*part.built).Object());
+      if (entries != nullptr) entries->SetOrigin(frame.origin);
+      value = *part.built;
+      return std::string();
+    }
+    if (name == "@illegal") {
+      if (!scalar || !part.scalar.is_null()) return std::string("{\"@illegal\": ...} takes null, not ") + part.kind;
+      return std::string();
+    }
+    if (name == "@lower") return "\"@lower\" goes only beside \"@array\"";
+    return "unknown tag " + QuotedText(name);
   }
 
-  static void AddTo(Frame& top, QX_TAny&& value) {
-    if (top.isObject)
-      top.dict->Add(QX_TString(top.key), std::move(value));
-    else
-      top.array->Append(std::move(value));
-  }
-
-  // A finished value goes into the collection around it, or, at the top of
-  // a prebuilt value, into its slot.
-  void Deliver(size_t slot, QX_TAny&& value) {
-    if (!frames_.empty() && frames_.back().mode == Mode::kValue)
-      AddTo(frames_.back(), std::move(value));
-    else
-      values_[slot].value = std::move(value);
-  }
-
-  void Defer(size_t slot, const std::string& where, const std::string& problem) {
-    DeferLine(slot, file_ + ": " + Named(where) + ": " + problem);
-  }
-  // Only the first problem of a value counts. The value is read on, in its
-  // place an illegal value, so that its keys are still checked.
-  void DeferLine(size_t slot, const std::string& line) {
-    if (values_[slot].error.empty()) values_[slot].error = line;
-  }
-
-  // The key path of the container opened by frame `count` (the first
-  // `count` frames name the way down to it).
+  // The key path of the value opened by frame `count` (the first `count`
+  // frames name the way down to it); a tagged value's contents stand where
+  // the tagged value stands.
   std::string Path(size_t count) const {
-    std::string path;
-    for (size_t i = 0; i < count && i < frames_.size(); ++i)
-      path = frames_[i].isObject ? MemberPath(path, frames_[i].key) : ElementPath(path, frames_[i].index);
+    std::string path = valuePath_ != nullptr ? *valuePath_ : std::string();
+    for (size_t i = 0; i < count && i < frames_.size(); ++i) {
+      const Frame& frame = frames_[i];
+      if (frame.mode == Mode::kTag) continue;
+      path = frame.isObject ? MemberPath(path, frame.key) : ElementPath(path, frame.index);
+    }
     return path;
   }
-  static std::string Named(const std::string& path) { return path.empty() ? "(top level)" : path; }
 
   const std::string& text_;
   const std::string& file_;
   const std::string& base_;
+  const std::string* valuePath_;
   Json root_;
   std::vector<PrebuiltValue> values_;
   std::vector<Frame> frames_;
+  std::string lastText_;  // a text on its way into a prebuilt value
 };
 
 }  // namespace
 
+const char* KindOf(const Json& j) {
+  switch (j.type()) {
+    case Json::value_t::null: return "null";
+    case Json::value_t::boolean: return "true/false";
+    case Json::value_t::string: return "a text";
+    case Json::value_t::number_integer:
+    case Json::value_t::number_unsigned: return "an integer";
+    case Json::value_t::number_float: return "a number with a fraction or exponent";
+    case Json::value_t::array: return "an array";
+    case Json::value_t::object: return "an object";
+    default: return "an unsupported value";
+  }
+}
+
 ParsedTaskFile ParseTaskFileText(const std::string& text, const std::string& file, const std::string& baseFolder) {
+  RefuseNulByte(text, file);
   Builder builder(text, file, baseFolder);
   Json::sax_parse(text, &builder, nlohmann::detail::input_format_t::json, true, false);
   return builder.Take();
+}
+
+PrebuiltValue ParseValueText(const std::string& text, const std::string& file, const std::string& where,
+                             const std::string& baseFolder) {
+  RefuseNulByte(text, file);
+  Builder builder(text, file, baseFolder, &where);
+  Json::sax_parse(text, &builder, nlohmann::detail::input_format_t::json, true, false);
+  ParsedTaskFile parsed = builder.Take();
+  return std::move(parsed.values.at(0));
 }
 
 bool IsPrebuiltValue(const Json& json, size_t& index) {

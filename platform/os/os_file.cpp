@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <chrono>
+#include <climits>
+#include <functional>
+#include <thread>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -51,17 +54,28 @@ int WriteAll(int fd, const char* data, size_t size) {
 class TempFileBeside {
  public:
   TempFileBeside(const std::string& target, const char* operation) : target_(target), operation_(operation) {
-    static std::atomic<unsigned> counter{0};
+    // A short name of its own, so that a target name near the system's
+    // length limit still gets its temporary file. The name mixes the time,
+    // the thread and this object's address; O_EXCL finds a free one. The
+    // mode 0666 is reduced by the umask, as for any new file.
+    std::uint64_t seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                         static_cast<std::uint64_t>(std::hash<std::thread::id>()(std::this_thread::get_id())) ^
+                         static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(this));
     for (int attempt = 0; attempt < 100; ++attempt) {
-      // A short name of its own, so that a target name near the system's
-      // length limit still gets its temporary file.
+      seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
       char name[64];
-      std::snprintf(name, sizeof name, "/.tmp-%ld-%u", static_cast<long>(::getpid()), counter++);
+      std::snprintf(name, sizeof name, "/.tmp-%ld-%08x", static_cast<long>(::getpid()),
+                    static_cast<unsigned>(seed >> 32));
       path_ = FolderOf(target_) + name;
       fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd_ >= 0) return;
-      if (errno != EEXIST) Fail("can't create a temporary file beside it", errno);
+      if (errno != EEXIST) {
+        const int error = errno;
+        path_.clear();
+        Fail("can't create a temporary file beside it", error);
+      }
     }
+    path_.clear();
     Fail("can't create a temporary file beside it", EEXIST);
   }
   ~TempFileBeside() {
@@ -171,31 +185,109 @@ bool CopyFileW(const std::wstring& existing, const std::wstring& newFile, bool f
   return true;
 }
 
-void ReplaceFileContents(const std::string& path, const std::string& contents) {
-  SystemPath(path, "ReplaceFileContents");
-  struct stat info;
-  const bool exists = ::stat(path.c_str(), &info) == 0;
-  if (exists && !S_ISREG(info.st_mode))
-    throw std::runtime_error("ReplaceFileContents: \"" + path + "\" is not a regular file");
-  TempFileBeside temp(path, "ReplaceFileContents");
-  temp.Write(contents.data(), contents.size());
-  if (exists) temp.SetMode(info.st_mode);
-  temp.Commit(false);
+// ---- FileReplacement -------------------------------------------------------
+
+namespace {
+
+// The file a symbolic link finally leads to (the path itself when it is no
+// link); a link that leads nowhere yet gives the path it names.
+std::string FinalTarget(const std::string& path, const char* operation) {
+  std::string at = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info;
+    if (::lstat(at.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return at;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(at.c_str(), link.data(), link.size());
+    if (length < 0) throw std::runtime_error(std::string(operation) + ": \"" + path + "\": can't read the link: " + Reason(errno));
+    link.resize(static_cast<size_t>(length));
+    at = (link.empty() || link[0] == '/') ? link : FolderOf(at) + "/" + link;
+  }
+  throw std::runtime_error(std::string(operation) + ": \"" + path + "\": " + Reason(ELOOP));
 }
 
-std::string ReadFileContents(const std::string& path, int* errorCode) {
+}  // namespace
+
+class FileReplacement::Impl {
+ public:
+  Impl(const std::string& target, const char* operation) : operation_(operation) {
+    SystemPath(target, operation);
+    const std::string file = FinalTarget(target, operation);
+    struct stat info;
+    const bool exists = ::stat(file.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode))
+      throw std::runtime_error(std::string(operation) + ": \"" + target + "\": " + Reason(EISDIR));
+    if (exists && !S_ISREG(info.st_mode)) {
+      // A device or a FIFO: written as it is.
+      target_ = target;
+      direct_ = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
+      if (direct_ < 0) throw std::runtime_error(std::string(operation) + ": \"" + target + "\": can't open it: " + Reason(errno));
+      return;
+    }
+    temp_ = std::make_unique<TempFileBeside>(file, operation);
+    if (exists) temp_->SetMode(info.st_mode);
+  }
+  ~Impl() {
+    if (direct_ >= 0) ::close(direct_);
+  }
+
+  void Write(const char* data, size_t size) {
+    if (temp_) {
+      temp_->Write(data, size);
+    } else if (const int error = WriteAll(direct_, data, size)) {
+      throw std::runtime_error(std::string(operation_) + ": \"" + target_ + "\": can't write: " + Reason(error));
+    }
+  }
+
+  void Commit() {
+    if (temp_) {
+      temp_->Commit(false);
+      return;
+    }
+    const int fd = direct_;
+    direct_ = -1;
+    if (::close(fd) != 0)
+      throw std::runtime_error(std::string(operation_) + ": \"" + target_ + "\": can't write: " + Reason(errno));
+  }
+
+ private:
+  const char* operation_;
+  std::string target_;
+  std::unique_ptr<TempFileBeside> temp_;
+  int direct_ = -1;
+};
+
+FileReplacement::FileReplacement(const std::string& target, const char* operation)
+    : impl_(std::make_unique<Impl>(target, operation)) {}
+FileReplacement::~FileReplacement() = default;
+void FileReplacement::Write(const char* data, size_t size) { impl_->Write(data, size); }
+void FileReplacement::Commit() { impl_->Commit(); }
+
+void ReplaceFileContents(const std::string& path, const std::string& contents) {
+  FileReplacement file(path, "ReplaceFileContents");
+  file.Write(contents);
+  file.Commit();
+}
+
+std::string ReadFileContents(const std::string& path, int* errorCode, const ReadOptions& options) {
   if (errorCode) *errorCode = 0;
-  auto fail = [&](const char* what, int error) -> std::runtime_error {
+  auto fail = [&](const std::string& what, int error) -> std::runtime_error {
     if (errorCode) *errorCode = error;
     return std::runtime_error("ReadFileContents: \"" + path + "\": " + what + ": " + Reason(error));
   };
   if (path.empty() || path.find('\0') != std::string::npos) throw fail("not a usable path", EINVAL);
-  Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  const int flags = O_RDONLY | O_CLOEXEC | (options.regularOnly ? O_NONBLOCK : 0);
+  Descriptor file(::open(path.c_str(), flags));
   if (file.Get() < 0) throw fail("can't open the file", errno);
   struct stat info;
   if (::fstat(file.Get(), &info) != 0) throw fail("can't read its attributes", errno);
-  if (!S_ISREG(info.st_mode)) throw fail("not a regular file", S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+  if (S_ISDIR(info.st_mode)) throw fail("not a regular file", EISDIR);
+  if (options.regularOnly && !S_ISREG(info.st_mode)) throw fail("not a regular file", EINVAL);
+  const auto tooLarge = [&] {
+    return fail("larger than " + std::to_string(options.maxSize) + " bytes", EFBIG);
+  };
+  if (S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) > options.maxSize) throw tooLarge();
   std::string contents;
+  if (S_ISREG(info.st_mode)) contents.reserve(static_cast<size_t>(info.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
@@ -204,6 +296,7 @@ std::string ReadFileContents(const std::string& path, int* errorCode) {
       throw fail("can't read the file", errno);
     }
     if (got == 0) break;
+    if (static_cast<uint64_t>(got) > options.maxSize - contents.size()) throw tooLarge();
     contents.append(buffer, static_cast<size_t>(got));
   }
   return contents;

@@ -5,15 +5,49 @@
 // Sources are opened without waiting (a FIFO or device is refused as not a
 // regular file instead of blocking the task).
 //
-// Both operations below replace their target atomically: the new contents
-// go to a temporary file beside the target, are flushed to disk, and the
-// temporary file is renamed over the target. A failure at any point leaves
-// the target as it was and removes the temporary file.
+// Files are replaced atomically (FileReplacement, and the operations built
+// on it): the new contents go to a temporary file beside the target, are
+// flushed to disk, and the temporary file is renamed over the target. A
+// failure at any point leaves the target as it was and removes the temporary
+// file.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 namespace qxos {
+
+// Writes a file so that it holds either what it held before or the whole new
+// contents:
+// - a regular file, or a file that does not exist yet, is written under a
+//   short temporary name beside it and renamed over it by Commit (so long
+//   names work); an existing file keeps its permission bits, a new one gets
+//   0666 less the umask;
+// - a symbolic link leads to the file that is replaced (the link stays);
+// - anything else that can be written (a device, a FIFO) is written directly,
+//   since it can't be replaced.
+// The target is opened (the temporary file made) on construction, so that a
+// target that can't be written is known before the contents are made.
+// Failures raise std::runtime_error naming the target and the reason.
+class FileReplacement {
+ public:
+  FileReplacement(const std::string& target, const char* operation);
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  void Write(const char* data, size_t size);
+  void Write(const std::string& text) { Write(text.data(), text.size()); }
+  // Makes the new contents the target's. Without it, the destructor
+  // removes the temporary file and the target stays as it was.
+  void Commit();
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 // Copies the file `existing` to `newFile`, as CopyFileW does. With
 // `failIfExists` false an existing `newFile` is replaced; with true the copy
@@ -23,13 +57,26 @@ namespace qxos {
 // std::runtime_error naming both paths and the reason.
 bool CopyFileW(const std::wstring& existing, const std::wstring& newFile, bool failIfExists);
 
-// Replaces the contents of the file `path` by `contents` (creating it when
-// missing; an existing file keeps its permission bits). A failure raises
-// std::runtime_error naming the path and the reason.
+// Replaces the contents of the file `path` by `contents` with a
+// FileReplacement. A failure raises std::runtime_error naming the path and
+// the reason.
 void ReplaceFileContents(const std::string& path, const std::string& contents);
 
+// How ReadFileContents reads.
+struct ReadOptions {
+  // Only a regular file is read, opened without waiting: a FIFO or device
+  // is refused instead of blocking the caller. Without it, anything that can
+  // be read to its end is read (a FIFO, "/dev/stdin"); a folder never is.
+  bool regularOnly = true;
+  // A file longer than this is refused once this many bytes were read,
+  // before it is held whole.
+  uint64_t maxSize = UINT64_MAX;
+};
+
 // Reads the whole file `path`. A failure raises std::runtime_error naming the
-// path and the reason; `errorCode`, when given, receives the errno value.
-std::string ReadFileContents(const std::string& path, int* errorCode = nullptr);
+// path and the reason; `errorCode`, when given, receives the errno value
+// (EFBIG for a file over the size limit). Running out of memory raises
+// std::bad_alloc.
+std::string ReadFileContents(const std::string& path, int* errorCode = nullptr, const ReadOptions& options = {});
 
 }  // namespace qxos

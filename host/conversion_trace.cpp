@@ -1,0 +1,142 @@
+#include "conversion_trace.h"
+
+#include <cstring>
+
+namespace t2dhost {
+
+StepRun* ConversionWatch::Current() {
+  if (!tracing_ || open_.empty()) return nullptr;
+  return &runs_[open_.back().run];
+}
+
+void ConversionWatch::Stamp() {
+  if (open_.empty())
+    task_.SetLogContext(std::string(), std::nullopt);
+  else
+    task_.SetLogContext(open_.back().step, open_.back().job);
+}
+
+void ConversionWatch::StepStarted(const char* step, long long jobNumber) {
+  std::optional<long long> job;
+  if (jobNumber != kNoJob) job = jobNumber;
+  size_t run = 0;
+  if (tracing_) {
+    StepRun started;
+    started.step = step;
+    started.job = job;
+    if (!open_.empty()) started.parent = open_.back().run;
+    run = runs_.size();
+    runs_.push_back(std::move(started));
+  }
+  open_.push_back(Open{step, job, run});
+  Stamp();
+}
+
+void ConversionWatch::StepEnded() {
+  if (!open_.empty()) open_.pop_back();
+  Stamp();
+}
+
+void ConversionWatch::MemberRead(const QX_TOrigin& collection, const QX_TString& key, const QX_TAny* value) {
+  StepRun* run = Current();
+  if (run == nullptr) return;
+  TraceRead read{collection.MemberPath(key.Str()), std::nullopt};
+  if (value != nullptr) read.value = TraceValue(*value);
+  run->reads.push_back(std::move(read));
+}
+
+void ConversionWatch::ElementRead(const QX_TOrigin& array, size_t position, const QX_TAny& value) {
+  if (StepRun* run = Current()) run->reads.push_back(TraceRead{array.ElementPath(position), TraceValue(value)});
+}
+
+namespace {
+
+Json Arguments(const std::vector<QX_TAny>& arguments) {
+  Json list = Json::array();
+  for (const QX_TAny& argument : arguments) list.push_back(EncodeValue(argument));
+  return list;
+}
+
+}  // namespace
+
+void ConversionWatch::Answered(const QX_TString& service, const QX_TString& method,
+                               const std::vector<QX_TAny>& arguments, const QX_TAny& answer) {
+  if (StepRun* run = Current())
+    run->calls.push_back(TraceCall{service.Str(), method.Str(), Arguments(arguments), EncodeValue(answer), ""});
+}
+
+void ConversionWatch::Failed(const QX_TString& service, const QX_TString& method,
+                             const std::vector<QX_TAny>& arguments, const std::string& error) {
+  if (StepRun* run = Current())
+    run->calls.push_back(TraceCall{service.Str(), method.Str(), Arguments(arguments), std::nullopt, error});
+}
+
+void ConversionWatch::ItemWritten(const char* section, int jobNumber, const std::string& key,
+                                  const std::string& value, const char* comment) {
+  StepRun* run = Current();
+  if (run == nullptr) return;
+  TraceWrite write;
+  write.section = section != nullptr ? section : "jobs." + std::to_string(jobNumber);
+  write.key = key;
+  write.value = value;
+  if (comment != nullptr) write.comment = comment;
+  write.hasCommentField = section == nullptr || (std::strcmp(section, "task") != 0 && std::strcmp(section, "environment") != 0);
+  run->writes.push_back(std::move(write));
+}
+
+Json TraceValue(const QX_TAny& value) {
+  const QX_TObject* object = value.Object();
+  if (const auto* collection = dynamic_cast<const QX_TKeyedCollection*>(object))
+    return Json{{"@class", object->ClassName()}, {"@entries", collection->Entries()}};
+  if (const auto* array = dynamic_cast<const QX_TArray*>(object))
+    return Json{{"@class", object->ClassName()}, {"@entries", array->Size()}};
+  return EncodeValue(value);
+}
+
+Json TraceJson(const std::vector<StepRun>& runs) {
+  Json trace = Json::array();
+  for (const StepRun& run : runs) {
+    Json reads = Json::array();
+    for (const TraceRead& read : run.reads) {
+      Json entry = Json::object();
+      entry["path"] = read.path;
+      if (read.value)
+        entry["value"] = *read.value;
+      else
+        entry["absent"] = true;
+      reads.push_back(std::move(entry));
+    }
+    Json calls = Json::array();
+    for (const TraceCall& call : run.calls) {
+      Json entry = Json::object();
+      entry["service"] = call.service;
+      entry["method"] = call.method;
+      entry["arguments"] = call.arguments;
+      if (call.answer)
+        entry["answer"] = *call.answer;
+      else
+        entry["error"] = call.error;
+      calls.push_back(std::move(entry));
+    }
+    Json writes = Json::array();
+    for (const TraceWrite& write : run.writes) {
+      Json entry = Json::object();
+      entry["section"] = write.section;
+      entry["key"] = write.key;
+      entry["value"] = write.value;
+      if (write.hasCommentField) entry["comment"] = write.comment ? Json(*write.comment) : Json(nullptr);
+      writes.push_back(std::move(entry));
+    }
+    Json entry = Json::object();
+    entry["step"] = run.step;
+    entry["job"] = run.job ? Json(*run.job) : Json(nullptr);
+    entry["parent"] = run.parent ? Json(*run.parent) : Json(nullptr);
+    entry["reads"] = std::move(reads);
+    entry["calls"] = std::move(calls);
+    entry["writes"] = std::move(writes);
+    trace.push_back(std::move(entry));
+  }
+  return trace;
+}
+
+}  // namespace t2dhost

@@ -1,0 +1,102 @@
+// What a conversion did, step by step: the step and job of every task-log
+// entry (always), and with tracing on, every step run with the values it read
+// from the task file, the service requests it made and the items it wrote.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "qxm_service.h"
+#include "task.h"
+#include "task_file.h"
+#include "ticket2dict.h"
+#include "ticket2dict_msbasetask.h"
+
+namespace t2dhost {
+
+// One lookup in a value that came from the task file.
+struct TraceRead {
+  std::string path;           // its key path in the task file
+  std::optional<Json> value;  // the typed encoding; absent for a key asked for and not there
+};
+
+// One service request.
+struct TraceCall {
+  std::string service, method;
+  Json arguments;             // array of typed encodings
+  std::optional<Json> answer; // the typed answer, or
+  std::string error;          // the failure's text
+};
+
+// One item write.
+struct TraceWrite {
+  std::string section;  // "task", "setup", "environment", "jobs.N" or a flavour's own
+  std::string key, value;
+  std::optional<std::string> comment;
+  bool hasCommentField;  // task and environment items carry none
+};
+
+// One run of a step, in the order the runs started.
+struct StepRun {
+  std::string step;
+  std::optional<long long> job;
+  std::optional<size_t> parent;  // the enclosing run
+  std::vector<TraceRead> reads;
+  std::vector<TraceCall> calls;
+  std::vector<TraceWrite> writes;
+};
+
+// Watches one conversion: hears the converter's steps and stamps each task-
+// log entry with the running step and job. With tracing on it also records
+// the step runs; bind it as the thread's read observer, the registry's call
+// observer and the converter's write observer for that.
+class ConversionWatch final : public T2D_IStepObserver,
+                              public QX_IReadObserver,
+                              public QXM_ICallObserver,
+                              public CTicket2Dict_IWriteObserver {
+ public:
+  ConversionWatch(TW_TTask& task, bool tracing) : task_(task), tracing_(tracing) {}
+
+  bool Tracing() const { return tracing_; }
+  const std::vector<StepRun>& Runs() const { return runs_; }
+
+  void StepStarted(const char* step, long long jobNumber) override;
+  void StepEnded() override;
+
+  void MemberRead(const QX_TOrigin& collection, const QX_TString& key, const QX_TAny* value) override;
+  void ElementRead(const QX_TOrigin& array, size_t position, const QX_TAny& value) override;
+
+  void Answered(const QX_TString& service, const QX_TString& method, const std::vector<QX_TAny>& arguments,
+                const QX_TAny& answer) override;
+  void Failed(const QX_TString& service, const QX_TString& method, const std::vector<QX_TAny>& arguments,
+              const std::string& error) override;
+
+  void ItemWritten(const char* section, int jobNumber, const std::string& key, const std::string& value,
+                   const char* comment) override;
+
+ private:
+  struct Open {
+    std::string step;
+    std::optional<long long> job;
+    size_t run;  // index into runs_ (tracing only)
+  };
+  // The run that hears what happens now; null outside every step.
+  StepRun* Current();
+  void Stamp();
+
+  TW_TTask& task_;
+  bool tracing_;
+  std::vector<Open> open_;
+  std::vector<StepRun> runs_;
+};
+
+// The typed encoding of a value as a trace shows it: scalars whole; a
+// dictionary, tree or array, whose own entries are read (and recorded) one
+// by one, as its class and size ({"@class": "QX_TDict", "@entries": 19}).
+Json TraceValue(const QX_TAny& value);
+
+// The trace as the result's "trace" member: an array of step runs.
+Json TraceJson(const std::vector<StepRun>& runs);
+
+}  // namespace t2dhost
