@@ -17,6 +17,7 @@
 #include "flavour_loader.h"
 #include "result_writer.h"
 #include "task_file.h"
+#include "task_file_schema.h"
 
 #ifndef T2D_VERSION
 #define T2D_VERSION "unknown"
@@ -151,12 +152,17 @@ int main(int argc, char** argv) {
     run->add_flag("--cleanup", cleanup, "Delete the temporary files registered with keep = false at the end");
     run->add_option("--flavour", flavour, "Convert with the flavour that the shared library LIB exports")
         ->option_text("LIB.so");
+    CLI::App* schema = app.add_subcommand("schema", "Print the JSON Schema (draft 2020-12) of the task file");
 
     try {
       app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
       const int code = app.exit(e);
       return code == 0 ? kExitConverted : kExitBadTaskFile;
+    }
+    if (schema->parsed()) {
+      WriteToStandardOutput(std::string(t2dhost::TaskFileSchema()));
+      return kExitConverted;
     }
     return Run(taskFile, output, format, cleanup, flavour);
   } catch (const std::exception& e) {
