@@ -15,6 +15,8 @@
 
 #include "conversion.h"
 #include "flavour_loader.h"
+#include "regression.h"
+#include "result_diff.h"
 #include "result_writer.h"
 #include "task_file.h"
 #include "task_file_schema.h"
@@ -154,6 +156,27 @@ int main(int argc, char** argv) {
         ->option_text("LIB.so");
     CLI::App* schema = app.add_subcommand("schema", "Print the JSON Schema (draft 2020-12) of the task file");
 
+    std::string resultA, resultB;
+    t2dhost::DiffOptions diffOptions;
+    CLI::App* diff = app.add_subcommand("diff", "Compare two JSON results item by item; exit 0 when equal, 1 when "
+                                                "different, 2 when a file is not a result");
+    diff->add_option("RESULT_A", resultA, "The first result (run --format json)")->required();
+    diff->add_option("RESULT_B", resultB, "The result compared with it")->required();
+    diff->add_flag("--ignore-comments", diffOptions.ignoreComments, "Do not compare the items' comments");
+
+    std::vector<std::string> testPaths;
+    t2dhost::RegressionOptions testOptions;
+    std::string testFlavour;
+    CLI::App* test = app.add_subcommand("test", "Convert task files and compare each result with its expected "
+                                                "result X.expected.json; exit 0 when all pass, 1 otherwise");
+    test->add_option("PATH", testPaths, "A task file, or a folder whose *.json task files are taken")->required();
+    test->add_option("-j", testOptions.workers, "Convert in N threads (default: the number of cores)")
+        ->check(CLI::Range(1, 1024))
+        ->option_text("N");
+    test->add_flag("--update", testOptions.update, "Write the expected results instead of comparing");
+    test->add_option("--flavour", testFlavour, "Convert with the flavour that the shared library LIB exports")
+        ->option_text("LIB.so");
+
     try {
       app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -164,6 +187,8 @@ int main(int argc, char** argv) {
       WriteToStandardOutput(std::string(t2dhost::TaskFileSchema()));
       return kExitConverted;
     }
+    if (diff->parsed()) return t2dhost::DiffCommand(resultA, resultB, diffOptions);
+    if (test->parsed()) return t2dhost::TestCommand(testPaths, testOptions, testFlavour);
     return Run(taskFile, output, format, cleanup, flavour);
   } catch (const std::exception& e) {
     std::cerr << "ticket2dict: unexpected failure: " << e.what() << "\n";

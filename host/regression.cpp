@@ -1,0 +1,414 @@
+#include "regression.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <system_error>
+#include <thread>
+
+#include "flavour_loader.h"
+#include "os_env.h"
+#include "os_file.h"
+#include "result_diff.h"
+#include "result_writer.h"
+
+namespace t2dhost {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kHostNamePlaceholder = "<hostname>";
+constexpr const char* kTaskFolderPlaceholder = "<taskdir>";
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool IsNameCharacter(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-';
+}
+
+// `folder` replaced where it stands as the start of a path: not inside a
+// longer name before it, and followed by the end or a separator.
+void ReplaceFolder(std::string& text, const std::string& folder) {
+  for (size_t at = text.find(folder); at != std::string::npos;) {
+    const size_t end = at + folder.size();
+    if ((at == 0 || !IsNameCharacter(text[at - 1])) &&
+        (end == text.size() || text[end] == '/' || text[end] == '\\')) {
+      text.replace(at, folder.size(), kTaskFolderPlaceholder);
+      at = text.find(folder, at + std::char_traits<char>::length(kTaskFolderPlaceholder));
+    } else {
+      at = text.find(folder, at + 1);
+    }
+  }
+}
+
+void NormaliseValue(Json& value, const Placeholders& placeholders, bool replaceFolder) {
+  if (value.is_string()) {
+    std::string& text = value.get_ref<std::string&>();
+    if (replaceFolder) ReplaceFolder(text, placeholders.taskFolder);
+    if (!placeholders.hostName.empty() && text == placeholders.hostName) text = kHostNamePlaceholder;
+  } else if (value.is_structured()) {
+    for (Json& member : value) NormaliseValue(member, placeholders, replaceFolder);
+  }
+}
+
+// The data folders of the task file's IPL servers, where the CIP3 copies
+// are written: tasks that share one must not run at the same moment.
+std::vector<std::string> DataFolders(const TaskFile& file) {
+  std::set<std::string> folders;
+  for (const auto& server : file.servers) {
+    if (!server.second.ipl || !server.second.ipl->dataFolder) continue;
+    const QX_TAny& folder = *server.second.ipl->dataFolder;
+    std::string text;
+    if (const QX_TObject* object = folder.Object()) {
+      if (std::string_view(object->ClassName()) == QX_TURL::kClassName)
+        text = static_cast<const QX_TURL*>(object)->Text().Str();
+      else if (std::string_view(object->ClassName()) == QX_TString::kClassName)
+        text = static_cast<const QX_TString*>(object)->Str();
+    }
+    while (text.size() > 1 && (text.back() == '/' || text.back() == '\\')) text.pop_back();
+    if (!text.empty()) folders.insert(text);
+  }
+  return {folders.begin(), folders.end()};  // sorted: locked in this order
+}
+
+// The pool: workers take the task files in order, one at a time; the
+// calling thread hands the outcomes on in order.
+class Pool {
+ public:
+  Pool(const std::vector<std::string>& files, const RegressionOptions& options)
+      : files_(files), options_(options), outcomes_(files.size()) {}
+
+  std::vector<TaskOutcome> Run(const RegressionObserver& observer) {
+    size_t workers = options_.workers != 0 ? options_.workers : std::max(1u, std::thread::hardware_concurrency());
+    workers = std::min(workers, files_.size());
+    std::vector<std::thread> threads;
+    threads.reserve(workers);
+    for (size_t i = 0; i < workers; ++i) {
+      try {
+        threads.emplace_back([this] { Work(); });
+      } catch (const std::system_error&) {
+        if (threads.empty()) throw;
+        break;  // fewer workers do the same work
+      }
+    }
+
+    std::vector<TaskOutcome> all;
+    all.reserve(files_.size());
+    try {
+      Report(observer, all);
+    } catch (...) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        next_ = files_.size();  // no further task starts
+      }
+      for (std::thread& thread : threads) thread.join();
+      throw;
+    }
+    for (std::thread& thread : threads) thread.join();
+    return all;
+  }
+
+ private:
+  // Hands the outcomes on in order as they come in, until all are there.
+  void Report(const RegressionObserver& observer, std::vector<TaskOutcome>& all) {
+    size_t reported = 0;
+    while (all.size() < files_.size()) {
+      std::vector<TaskOutcome> ready;
+      size_t done = 0, failed = 0;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return finished_ != reported; });
+        reported = done = finished_;
+        failed = failed_;
+        for (size_t i = all.size() + ready.size(); i < outcomes_.size() && outcomes_[i]; ++i)
+          ready.push_back(*outcomes_[i]);
+      }
+      for (TaskOutcome& outcome : ready) {
+        if (observer.outcome) observer.outcome(outcome);
+        all.push_back(std::move(outcome));
+      }
+      if (observer.progress) observer.progress(done, failed);
+    }
+  }
+
+  void Work() {
+    for (;;) {
+      size_t index = 0;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (next_ == files_.size()) return;
+        index = next_++;
+      }
+      TaskOutcome outcome = Test(files_[index]);
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (outcome.verdict == TaskOutcome::Verdict::kFailed) ++failed_;
+      outcomes_[index] = std::move(outcome);
+      ++finished_;
+      changed_.notify_one();
+    }
+  }
+
+  // The locks of the data folders, in their (sorted) order.
+  std::vector<std::unique_lock<std::mutex>> LockFolders(const std::vector<std::string>& folders) {
+    std::vector<std::mutex*> mutexes;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (const std::string& folder : folders) {
+        std::unique_ptr<std::mutex>& slot = folders_[folder];
+        if (!slot) slot = std::make_unique<std::mutex>();
+        mutexes.push_back(slot.get());
+      }
+    }
+    std::vector<std::unique_lock<std::mutex>> locks;
+    for (std::mutex* folder : mutexes) locks.emplace_back(*folder);
+    return locks;
+  }
+
+  TaskOutcome Test(const std::string& name) {
+    TaskOutcome outcome;
+    outcome.name = name;
+    const auto fail = [&outcome](const std::string& line) {
+      outcome.verdict = TaskOutcome::Verdict::kFailed;
+      outcome.details = {line};
+      return outcome;
+    };
+    const std::string expectedPath = ExpectedResultPath(name);
+    try {
+      const TaskFile file = ReadTaskFile(name);
+      std::optional<Json> expected;
+      if (!options_.update) {
+        std::error_code ec;
+        if (!fs::exists(expectedPath, ec))
+          return fail("no expected result " + expectedPath + "; write it with: ticket2dict test --update " + name);
+        expected = ReadResultFile(expectedPath);
+      }
+      Json result;
+      {
+        const auto locks = LockFolders(DataFolders(file));
+        Conversion conversion(file, options_.factory);
+        conversion.Run();
+        result = ResultJson(conversion);
+        CleanupTempFiles(conversion.Task());  // a file that stays is listed in the result anyway
+      }
+      Normalise(result, PlaceholdersFor(name));
+      if (options_.update) {
+        const std::string text = FormatJson(result);
+        std::string before;
+        int error = 0;
+        try {
+          before = qxos::ReadFileContents(expectedPath, &error);
+        } catch (const std::exception&) {
+          if (error != ENOENT) throw;
+        }
+        outcome.verdict = before == text ? TaskOutcome::Verdict::kUnchanged : TaskOutcome::Verdict::kWritten;
+        if (before != text) qxos::ReplaceFileContents(expectedPath, text);
+        outcome.details = {expectedPath};
+        return outcome;
+      }
+      outcome.details = DiffResults(*expected, result);
+      outcome.verdict = outcome.details.empty() ? TaskOutcome::Verdict::kPassed : TaskOutcome::Verdict::kFailed;
+      return outcome;
+    } catch (const std::exception& e) {
+      return fail(e.what());
+    } catch (...) {
+      return fail(name + ": unexpected failure");
+    }
+  }
+
+  const std::vector<std::string>& files_;
+  const RegressionOptions& options_;
+  std::mutex mutex_;  // guards everything below
+  std::condition_variable changed_;
+  std::vector<std::optional<TaskOutcome>> outcomes_;
+  std::map<std::string, std::unique_ptr<std::mutex>> folders_;
+  size_t next_ = 0, finished_ = 0, failed_ = 0;
+};
+
+// ---- The command ---------------------------------------------------------------
+
+void WriteAll(int fd, const std::string& text) {
+  size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t n = write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw std::runtime_error("can't write the report: " + std::error_code(errno, std::generic_category()).message());
+    written += static_cast<size_t>(n);
+  }
+}
+
+// While it lives, what the converter prints on standard output and
+// standard error (the IPL proxy's traces) goes nowhere; the report goes to
+// the original ones, Out() and Err().
+class SilencedTraces {
+ public:
+  SilencedTraces() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    out_ = dup(1);
+    err_ = dup(2);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (out_ < 0 || err_ < 0 || null < 0) {
+      Restore();
+      if (null >= 0) close(null);
+      throw std::runtime_error("can't set standard output aside: " +
+                               std::error_code(errno, std::generic_category()).message());
+    }
+    dup2(null, 1);
+    dup2(null, 2);
+    close(null);
+  }
+  ~SilencedTraces() { Restore(); }
+  SilencedTraces(const SilencedTraces&) = delete;
+  SilencedTraces& operator=(const SilencedTraces&) = delete;
+
+  int Out() const { return out_; }
+  int Err() const { return err_; }
+
+ private:
+  void Restore() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (out_ >= 0) dup2(out_, 1), close(out_);
+    if (err_ >= 0) dup2(err_, 2), close(err_);
+    out_ = err_ = -1;
+  }
+  int out_ = -1;
+  int err_ = -1;
+};
+
+}  // namespace
+
+std::vector<std::string> FindTaskFiles(const std::vector<std::string>& paths) {
+  std::vector<std::string> files;
+  std::set<std::string> seen;
+  const auto take = [&](const std::string& file) {
+    if (seen.insert(fs::absolute(file).lexically_normal().string()).second) files.push_back(file);
+  };
+  for (const std::string& path : paths) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (ec || !fs::exists(status)) throw RegressionError(path + ": no such task file or folder");
+    if (!fs::is_directory(status)) {
+      if (EndsWith(path, ".expected.json"))
+        throw RegressionError(path + ": an expected result, not a task file (give X.json for X.expected.json)");
+      take(path);
+      continue;
+    }
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string file = it->path().filename().string();
+      std::error_code typeError;
+      if (EndsWith(file, ".json") && !EndsWith(file, ".expected.json") && !it->is_directory(typeError))
+        names.push_back(file);
+    }
+    if (ec) throw RegressionError(path + ": can't list the folder: " + ec.message());
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) take((fs::path(path) / name).string());
+  }
+  return files;
+}
+
+std::string ExpectedResultPath(const std::string& taskFile) {
+  const std::string stem = EndsWith(taskFile, ".json") ? taskFile.substr(0, taskFile.size() - 5) : taskFile;
+  return stem + ".expected.json";
+}
+
+Placeholders PlaceholdersFor(const std::string& taskFile) {
+  Placeholders placeholders;
+  placeholders.hostName = qxos::HostName().value_or(std::string());
+  // As the task-file reader resolves relative paths.
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(fs::path(taskFile), ec);
+  if (!ec) placeholders.taskFolder = absolute.lexically_normal().parent_path().string();
+  return placeholders;
+}
+
+void Normalise(Json& result, const Placeholders& placeholders) {
+  const bool replaceFolder = !placeholders.taskFolder.empty() && placeholders.taskFolder != "/";
+  NormaliseValue(result, placeholders, replaceFolder);
+}
+
+std::vector<TaskOutcome> RunRegression(const std::vector<std::string>& taskFiles, const RegressionOptions& options,
+                                       const RegressionObserver& observer) {
+  if (taskFiles.empty()) return {};
+  return Pool(taskFiles, options).Run(observer);
+}
+
+int TestCommand(const std::vector<std::string>& paths, const RegressionOptions& given, const std::string& flavourPath) {
+  std::vector<std::string> files;
+  std::unique_ptr<Flavour> flavour;
+  RegressionOptions options = given;
+  try {
+    files = FindTaskFiles(paths);
+    if (!flavourPath.empty()) {
+      flavour = std::make_unique<Flavour>(flavourPath);
+      options.factory = flavour->Factory();
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "ticket2dict: %s\n", e.what());
+    return 2;
+  }
+  if (!__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__()) {
+    std::fprintf(stderr, "ticket2dict: the converter's framework libraries did not initialize\n");
+    return 1;
+  }
+
+  const bool showProgress = isatty(2) == 1 && files.size() > 1;
+  SilencedTraces traces;
+  std::string progressLine;
+  const auto clearProgress = [&] {
+    if (progressLine.empty()) return;
+    WriteAll(traces.Err(), "\r" + std::string(progressLine.size(), ' ') + "\r");
+    progressLine.clear();
+  };
+  size_t passed = 0, failed = 0, written = 0, unchanged = 0;
+  RegressionObserver observer;
+  observer.outcome = [&](const TaskOutcome& outcome) {
+    std::string text;
+    switch (outcome.verdict) {
+      case TaskOutcome::Verdict::kPassed: ++passed, text = "ok " + outcome.name + "\n"; break;
+      case TaskOutcome::Verdict::kWritten: ++written, text = "wrote " + outcome.details.front() + "\n"; break;
+      case TaskOutcome::Verdict::kUnchanged: ++unchanged, text = "unchanged " + outcome.details.front() + "\n"; break;
+      case TaskOutcome::Verdict::kFailed:
+        ++failed;
+        text = "FAIL " + outcome.name + "\n";
+        for (const std::string& line : outcome.details) text += "  " + line + "\n";
+        break;
+    }
+    clearProgress();
+    WriteAll(traces.Out(), text);
+  };
+  if (showProgress)
+    observer.progress = [&](size_t done, size_t failures) {
+      clearProgress();
+      if (done == files.size()) return;
+      progressLine = "[" + std::to_string(done) + "/" + std::to_string(files.size()) + "] " +
+                     std::to_string(failures) + (failures == 1 ? " failure" : " failures") + " so far";
+      WriteAll(traces.Err(), "\r" + progressLine);
+    };
+
+  RunRegression(files, options, observer);
+  clearProgress();
+  if (options.update)
+    WriteAll(traces.Out(), std::to_string(written) + " written, " + std::to_string(unchanged) + " unchanged, " +
+                               std::to_string(failed) + " failed\n");
+  else
+    WriteAll(traces.Out(), std::to_string(passed) + " passed, " + std::to_string(failed) + " failed\n");
+  return failed == 0 ? 0 : 1;
+}
+
+}  // namespace t2dhost
