@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ticket2dict_msbasetask.h"
+#include "../ticket_rules.h"
 
 namespace {
 
@@ -148,24 +149,13 @@ void CTicket2Dict_msbasetask::AddPositionInfo(AT_TTicket& ticket, QX_TDict& job,
   ReadSizes(job, p);
 
   // The master's distortion factors.
-  const QX_TDict parameters = ticket.Configuration();
-  if (!parameters.HasKey("Masters"))
-    Fail(kStep, "qxmsm.nomasters", "job has no masters ");
-  const QX_TDict& masters = T2D_CAST(QX_TDict, parameters["Masters"]);
-  const QX_TDict& master = T2D_CAST(QX_TDict, masters[QX_TString(masterName)]);
-  const QX_TDict& options = T2D_CAST(QX_TDict, master["Options"]);
+  const QX_TDict* master = t2d_ticket::FindMaster(ticket.Configuration(), masterName);
+  if (master == nullptr) Fail(kStep, "qxmsm.nomasters", "job has no masters ");
+  const QX_TDict& options = t2d_ticket::OptionsOf(*master);
 
   // A horizontal distortion that differs between the top and the bottom edge
   // can't be applied as one factor: the position then takes none.
-  double hd = 1.0;
-  if (options.HasKey("HDistortion")) {
-    hd = T2D_CAST(QX_TDouble, options["HDistortion"]).Value();
-    if (options.HasKey("HTopDistortion") && options.HasKey("HDownDistortion")) {
-      const double top = T2D_CAST(QX_TDouble, options["HTopDistortion"]).Value();
-      const double down = T2D_CAST(QX_TDouble, options["HDownDistortion"]).Value();
-      if (!(top == down)) hd = 1.0;
-    }
-  }
+  const double hd = t2d_ticket::UniformHorizontalDistortion(options);
   const double vd = options.HasKey("VDistortion") ? T2D_CAST(QX_TDouble, options["VDistortion"]).Value() : 1.0;
 
   if (const std::optional<std::string> problem = CropOutsideRange(p))
