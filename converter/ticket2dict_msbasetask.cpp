@@ -64,20 +64,21 @@ void CTicket2Dict_msbasetask::SetupDict(AT_TTicket& ticket, QX_TDict& master, QX
 void CTicket2Dict_msbasetask::SetupDictSteps(AT_TTicket& ticket, QX_TDict& master, QX_TString& masterName,
                                              int filmIndex, int optimizedExposure, QX_TArray& jobs, int pageFlag1,
                                              int pageFlag2, int pageFlag3, int pageFlag4, const char* pageList) {
-  this->pageFlag1 = pageFlag1;
-  this->pageFlag2 = pageFlag2;
-  this->pageFlag3 = pageFlag3;
-  this->pageFlag4 = pageFlag4;
   const char* list = pageList ? pageList : "";
   const size_t length = std::strlen(list);
   if (length >= kPageListCapacity) {
     // The page list is refused rather than cut: a shortened list would select
-    // other pages than the host asked for.
+    // other pages than the host asked for. The flags go with the list, so
+    // none of the page selection is stored.
     Task().LogMessage(2, Format("%s::SetupDict - the page list is %zu characters long; at most %zu are allowed",
                                 kClassName, length, kPageListCapacity - 1)
                              .c_str());
     return;
   }
+  this->pageFlag1 = pageFlag1;
+  this->pageFlag2 = pageFlag2;
+  this->pageFlag3 = pageFlag3;
+  this->pageFlag4 = pageFlag4;
   std::memcpy(this->pageList, list, length + 1);
 
   try {

@@ -84,7 +84,7 @@ class CTicket2Dict_msbasetask : public CTicket2Dict {
   // and the environment section. A failure is logged at level 2 (its
   // sentence) and ends the call normally; the steps after it are skipped.
   // A page list of 1024 characters or more is refused the same way, before
-  // any step runs.
+  // anything of the page selection is stored and before any step runs.
   virtual void SetupDict(AT_TTicket& ticket, QX_TDict& master, QX_TString masterName, int filmIndex,
                          int optimizedExposure, QX_TArray& jobs, int pageFlag1, int pageFlag2, int pageFlag3,
                          int pageFlag4, const char* pageList);

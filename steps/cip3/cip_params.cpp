@@ -2,6 +2,8 @@
 // and press configuration (".dat") templates beside them in the IPL data
 // folder, registered with the task and filled in; the "setup" section gets
 // "inkplan" and the paper values.
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -38,6 +40,42 @@ class Database {
  private:
   int status_ = 0;
   RDB_HANDLE handle_;
+};
+
+// A copy of a template made by this step. Until it is on the task's list of
+// temporary files it belongs to the step, which removes it again on every
+// way out, so that no failure leaves a copy the task does not know of.
+class TemplateCopy {
+ public:
+  // Copies `from` to `to`, replacing an older copy. A failed copy leaves
+  // nothing behind and raises the file layer's error.
+  TemplateCopy(TW_TTask& task, const std::string& from, const std::string& to)
+      : task_(task), target_(QX_TString(to).WideText()), path_(QX_TString(target_).Str()) {
+    qxos::CopyFileW(QX_TString(from).WideText(), target_, false);
+  }
+  // Removes a copy that was not registered. One that can't be removed is
+  // registered for deletion instead, if the task takes it.
+  ~TemplateCopy() {
+    if (registered_ || std::remove(path_.c_str()) == 0 || errno == ENOENT) return;
+    try {
+      task_.RegisterTempFile(QX_TURL::LocalToURL(path_), false);
+    } catch (...) {
+    }
+  }
+  TemplateCopy(const TemplateCopy&) = delete;
+  TemplateCopy& operator=(const TemplateCopy&) = delete;
+
+  // Hands the copy to the task's list; from then on it is the task's.
+  void Register(const QX_TURL& url, bool keep) {
+    task_.RegisterTempFile(url, keep);
+    registered_ = true;
+  }
+
+ private:
+  TW_TTask& task_;
+  std::wstring target_;
+  std::string path_;  // the file the copy wrote
+  bool registered_ = false;
 };
 
 // Characters that would lead a name out of its folder (a terminator would
@@ -92,13 +130,10 @@ void CTicket2Dict_msbasetask::DoCIPParams(AT_TTicket& ticket, QX_TDict& cip) {
     const std::string plateCopy = plateTemplate + Format("%s.ini", id.c_str());
     const std::string pressCopy = pressTemplate + Format("%s.dat", id.c_str());
 
-    // A failed copy fails the step, so that an older copy of the same name
-    // is never edited in its place.
-    qxos::CopyFileW(QX_TString(plateTemplate).WideText(), QX_TString(plateCopy).WideText(), false);
-    qxos::CopyFileW(QX_TString(pressTemplate).WideText(), QX_TString(pressCopy).WideText(), false);
-
     // The keep switch: any text but "0" keeps the copies; a missing or
-    // non-text switch counts as "0".
+    // non-text switch counts as "0". Read, like the copies' URLs, before the
+    // copies are made, so that nothing can fail between a copy and its
+    // registration.
     std::string keepSwitch;
     try {
       keepSwitch = T2D_CAST(QX_TString, cip["Keep_CIP_ini"]).Str();
@@ -108,8 +143,15 @@ void CTicket2Dict_msbasetask::DoCIPParams(AT_TTicket& ticket, QX_TDict& cip) {
     const bool keep = keepSwitch != "0";
     const QX_TURL pressUrl = QX_TURL::LocalToURL(pressCopy);
     const QX_TURL plateUrl = QX_TURL::LocalToURL(plateCopy);
-    Task().RegisterTempFile(pressUrl, keep);
-    Task().RegisterTempFile(plateUrl, keep);
+
+    // A failed copy fails the step, so that an older copy of the same name
+    // is never edited in its place; the plate copy made before a failed
+    // press copy is removed again. Both are registered, press copy first,
+    // as soon as both exist.
+    TemplateCopy plateOnDisk(Task(), plateTemplate, plateCopy);
+    TemplateCopy pressOnDisk(Task(), pressTemplate, pressCopy);
+    pressOnDisk.Register(pressUrl, keep);
+    plateOnDisk.Register(plateUrl, keep);
 
     // Press copy: the output directory, as a URL with a closing "/"; the
     // template's empty directory means the IPL data folder.

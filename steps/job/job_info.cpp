@@ -1,9 +1,11 @@
 // Job info: file name, shrink and expand, scale and dot gain.
 #include <climits>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "ticket2dict_msbasetask.h"
+#include "../ticket_rules.h"
 
 namespace {
 
@@ -29,24 +31,16 @@ void CTicket2Dict_msbasetask::AddJobInfo_noPreviews(AT_TTicket& ticket, QX_TDict
     AddItemJob(jobNumber, "name", value.c_str(), "");
   }
 
-  const QX_TDict parameters = ticket.Configuration();
-  if (!parameters.HasKey("Masters")) Fail(kStep, "qxmsm.nomasters", "job has no masters");
-  const QX_TDict masters = T2D_CAST(QX_TDict, parameters["Masters"]);
-  const QX_TDict master = T2D_CAST(QX_TDict, masters[QX_TString(masterName)]);
-  const QX_TDict options = T2D_CAST(QX_TDict, master["Options"]);
+  const QX_TDict* master = t2d_ticket::FindMaster(ticket.Configuration(), masterName);
+  if (master == nullptr) Fail(kStep, "qxmsm.nomasters", "job has no masters");
+  const QX_TDict& options = t2d_ticket::OptionsOf(*master);
 
-  // Shrink and expand: the distortion factors in ten-thousandths.
+  // Shrink and expand: the distortion factors in ten-thousandths. A
+  // horizontal distortion that differs between top and bottom is done
+  // elsewhere; here the horizontal factor is then left neutral.
   if (options.HasKey("VDistortion") && options.HasKey("HDistortion")) {
     const double vertical = T2D_CAST(QX_TDouble, options["VDistortion"]).Value();
-    double horizontal = T2D_CAST(QX_TDouble, options["HDistortion"]).Value();
-    if (options.HasKey("HTopDistortion") && options.HasKey("HDownDistortion")) {
-      const double top = T2D_CAST(QX_TDouble, options["HTopDistortion"]).Value();
-      const double down = T2D_CAST(QX_TDouble, options["HDownDistortion"]).Value();
-      // A horizontal distortion that differs between top and bottom is done
-      // elsewhere; here the horizontal factor is left neutral. An unordered
-      // comparison (NaN) counts as different.
-      if (!(top == down)) horizontal = 1.0;
-    }
+    const double horizontal = t2d_ticket::UniformHorizontalDistortion(options);
     const double verticalScaled = vertical * 10000;
     double horizontalScaled = horizontal * 10000;
 
@@ -60,12 +54,10 @@ void CTicket2Dict_msbasetask::AddJobInfo_noPreviews(AT_TTicket& ticket, QX_TDict
       // Seamless screening: stretch the width so that the output spans a
       // whole number of thousands of pixels.
       if (job.HasKey("ScreeningClass") && T2D_CAST(QX_TString, job["ScreeningClass"]) == "Seamless") {
-        const QX_TDict info = T2D_CAST(QX_TDict, master["Info"]);
-        const char* widthKey = info.HasKey("WidthM") ? "WidthM" : info.HasKey("HSize") ? "HSize" : nullptr;
-        if (widthKey != nullptr) {
-          const int width = T2D_CAST(QX_TInt32, info[widthKey]).Value();
-          if (width > 0) {
-            const double inches = width / 254.0;
+        const QX_TDict& info = T2D_CAST(QX_TDict, (*master)["Info"]);
+        if (const std::optional<int32_t> width = t2d_ticket::PlateWidth(info)) {
+          if (*width > 0) {
+            const double inches = *width / 254.0;
             const char* resolutionKey = options.HasKey("ActualResolution") ? "ActualResolution"
                                         : options.HasKey("Resolution")     ? "Resolution"
                                                                            : nullptr;

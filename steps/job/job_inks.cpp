@@ -15,8 +15,16 @@ namespace {
 
 // Room of the ink selection, terminator included.
 constexpr size_t kSelectionCapacity = 2048;
-// The longest ink name that the "Designer" book takes.
-constexpr long kDesignerNameLength = 15;
+// The longest ink name that the "Designer" book takes, in characters.
+constexpr size_t kDesignerNameLength = 15;
+
+// True when the UTF-8 `text` holds more than `limit` characters (Unicode
+// code points; a faulty sequence counts as one). A text of no more than
+// `limit` bytes can't, and is not decoded.
+bool MoreCharactersThan(const QX_TString& text, size_t limit) {
+  static_assert(sizeof(wchar_t) >= 4, "one wide character per code point");
+  return static_cast<size_t>(text.Length()) > limit && text.WideText().size() > limit;
+}
 
 class InkVisitor {
  public:
@@ -53,7 +61,7 @@ class InkVisitor {
     const QX_TString& name = T2D_CAST(QX_TString, ink["Color"]);
     const QX_TString& book = ink.HasKey("InkBook") ? T2D_CAST(QX_TString, ink["InkBook"])
                                                    : T2D_CAST(QX_TString, ink["Type"]);
-    if (book == "Designer" && name.Length() > kDesignerNameLength) {
+    if (book == "Designer" && MoreCharactersThan(name, kDesignerNameLength)) {
       hooks_.fail("Error: This job contains an ink name longer than 15 characters (max)",
                   "job with ink name longer than 15 characters  ");
       throw std::logic_error("the ink step's failure hook returned");

@@ -3,8 +3,11 @@
 // selected area and (in AddPositionInfo) the master's distortion factors.
 // Lengths arrive as integers and are written divided by 254.0.
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "ticket2dict_msbasetask.h"
+#include "../ticket_rules.h"
 
 namespace {
 
@@ -18,10 +21,8 @@ int32_t AsSigned32(uint32_t value) {
   return -static_cast<int32_t>(~value) - 1;
 }
 
-// a - b of two 32-bit values with the 32-bit two's-complement wrap-around.
-int32_t Difference32(int32_t a, int32_t b) {
-  return AsSigned32(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
+// a - b of two 32-bit values, exact (64 bits can't overflow).
+int64_t Difference(int32_t a, int32_t b) { return static_cast<int64_t>(a) - b; }
 
 // What the placement reads from the job dictionary, with its defaults.
 struct Placement {
@@ -81,10 +82,34 @@ void ReadSizes(const QX_TDict& job, Placement& p) {
 // is then subtracted. Any other turn count places the job at its plain
 // position, without margin, scale, factor or crop.
 bool Cropped(const Placement& p) { return p.areaSet && p.width != 0 && p.height != 0; }
-double RightCrop(const Placement& p) { return Cropped(p) ? static_cast<double>(Difference32(p.width, p.s3)) : 0.0; }
-double BottomCrop(const Placement& p) { return Cropped(p) ? static_cast<double>(Difference32(p.height, p.s2)) : 0.0; }
+double RightCrop(const Placement& p) { return Cropped(p) ? static_cast<double>(Difference(p.width, p.s3)) : 0.0; }
+double BottomCrop(const Placement& p) { return Cropped(p) ? static_cast<double>(Difference(p.height, p.s2)) : 0.0; }
 double TopCrop(const Placement& p) { return Cropped(p) ? static_cast<double>(p.s0) : 0.0; }
 double LeftCrop(const Placement& p) { return Cropped(p) ? static_cast<double>(p.s1) : 0.0; }
+
+// The crops W - s3 and H - s2 are 32-bit values. The problem with a crop
+// that the job's turn needs and that lies outside that range (the area's
+// edge too far from the job's size), or none.
+std::optional<std::string> CropOutsideRange(const Placement& p) {
+  if (!Cropped(p)) return std::nullopt;
+  const struct {
+    bool needed;
+    const char* edge;
+    int32_t position;
+    const char* size;
+    int32_t length;
+  } crops[] = {{p.quarterTurns == 1 || p.quarterTurns == 2, "right", p.s3, "width", p.width},
+               {p.quarterTurns == 2 || p.quarterTurns == 3, "bottom", p.s2, "height", p.height}};
+  for (const auto& crop : crops) {
+    const int64_t difference = Difference(crop.length, crop.position);
+    if (crop.needed && (difference < INT32_MIN || difference > INT32_MAX))
+      // The edge as the ticket holds it: unsigned.
+      return "the crop of the \"SelectArea\" " + std::string(crop.edge) + " edge " +
+             std::to_string(static_cast<uint32_t>(crop.position)) + " from the " + crop.size + " " +
+             std::to_string(crop.length) + " is " + std::to_string(difference) + ", outside the 32-bit range";
+  }
+  return std::nullopt;
+}
 
 double HorizontalPosition(const Placement& p, double x, double hd) {
   switch (p.quarterTurns) {
@@ -109,6 +134,7 @@ double VerticalPosition(const Placement& p, double y, double vd) {
 }  // namespace
 
 void CTicket2Dict_msbasetask::AddPositionInfo(AT_TTicket& ticket, QX_TDict& job, int jobNumber) {
+  static constexpr const char* kStep = "AddPositionInfo";
   // The comment names the flavour; it is formatted without a length limit.
   const std::string comment = Format("Added by Kestrel/%s task", getFlavorName().c_str());
 
@@ -123,26 +149,17 @@ void CTicket2Dict_msbasetask::AddPositionInfo(AT_TTicket& ticket, QX_TDict& job,
   ReadSizes(job, p);
 
   // The master's distortion factors.
-  const QX_TDict parameters = ticket.Configuration();
-  if (!parameters.HasKey("Masters"))
-    Fail("AddPositionInfo", "qxmsm.nomasters", "job has no masters ");
-  const QX_TDict& masters = T2D_CAST(QX_TDict, parameters["Masters"]);
-  const QX_TDict& master = T2D_CAST(QX_TDict, masters[QX_TString(masterName)]);
-  const QX_TDict& options = T2D_CAST(QX_TDict, master["Options"]);
+  const QX_TDict* master = t2d_ticket::FindMaster(ticket.Configuration(), masterName);
+  if (master == nullptr) Fail(kStep, "qxmsm.nomasters", "job has no masters ");
+  const QX_TDict& options = t2d_ticket::OptionsOf(*master);
 
   // A horizontal distortion that differs between the top and the bottom edge
   // can't be applied as one factor: the position then takes none.
-  double hd = 1.0;
-  if (options.HasKey("HDistortion")) {
-    hd = T2D_CAST(QX_TDouble, options["HDistortion"]).Value();
-    if (options.HasKey("HTopDistortion") && options.HasKey("HDownDistortion")) {
-      const double top = T2D_CAST(QX_TDouble, options["HTopDistortion"]).Value();
-      const double down = T2D_CAST(QX_TDouble, options["HDownDistortion"]).Value();
-      if (!(top == down)) hd = 1.0;
-    }
-  }
+  const double hd = t2d_ticket::UniformHorizontalDistortion(options);
   const double vd = options.HasKey("VDistortion") ? T2D_CAST(QX_TDouble, options["VDistortion"]).Value() : 1.0;
 
+  if (const std::optional<std::string> problem = CropOutsideRange(p))
+    Fail(kStep, Format("CTicket2Dict_msbasetask::%s - %s", kStep, problem->c_str()).c_str(), *problem);
   const double hpos = HorizontalPosition(p, IntOr(job, "HPos", 0), hd);
   AddItemJob(jobNumber, "hpos", Format("%.15g", hpos / kLengthUnit).c_str(), comment.c_str());
   const double vpos = VerticalPosition(p, IntOr(job, "VPos", 0), vd);
@@ -150,6 +167,7 @@ void CTicket2Dict_msbasetask::AddPositionInfo(AT_TTicket& ticket, QX_TDict& job,
 }
 
 void CTicket2Dict_msbasetask::AddPositionInfo_setButNoDistortion(AT_TTicket&, QX_TDict& job, int jobNumber) {
+  static constexpr const char* kStep = "AddPositionInfo_setButNoDistortion";
   const char* comment = "Added by Mistral base task";
 
   Placement p;
@@ -162,6 +180,8 @@ void CTicket2Dict_msbasetask::AddPositionInfo_setButNoDistortion(AT_TTicket&, QX
   ReadTurnsAndScales(job, p);
   AddItemJob(jobNumber, "scale", Format("%.15g,%.15g", p.vScale, p.hScale).c_str(), comment);
   ReadSizes(job, p);
+  if (const std::optional<std::string> problem = CropOutsideRange(p))
+    Fail(kStep, Format("CTicket2Dict_msbasetask::%s - %s", kStep, problem->c_str()).c_str(), *problem);
 
   const double hpos = HorizontalPosition(p, IntOr(job, "HPos", 0), 1.0);
   AddItemJob(jobNumber, "hpos", Format("%.15g", hpos / kLengthUnit).c_str(), comment);

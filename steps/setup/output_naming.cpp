@@ -26,10 +26,6 @@ bool JobInsidePlaceholder(const std::string& name) {
   return false;
 }
 
-void SetIfDefined(TName& names, const char* name, const QX_TString& value) {
-  if (names.IsDefined(name)) names.SetValue(name, value);
-}
-
 namespace {
 
 // Fixed name ("FileName" given) or job name ("FileName" empty): one job, or
@@ -70,18 +66,7 @@ OutputName FixedOrJobName(TW_TTask& task, const QX_TString& fileName, const QX_T
 // name stay placeholders for the RIP.
 OutputName TemplateName(AT_TTicket& ticket, TW_TTask& task, CFSProxy& cfs, const QX_TString& fileName,
                         const QX_TDict& master) {
-  bool severalJobs = false;
-  bool noJob = false;
-  const QX_TDict& results = T2D_CAST(QX_TDict, ticket.WorkDictionary()["ResultsFromPreviousTask"]);
-  try {
-    const QX_TDict& worksForJobs = T2D_CAST(QX_TDict, results["WorksForJobs"]);
-    if (worksForJobs.Entries() != 1)
-      severalJobs = true;
-    else if (worksForJobs.Items().front().first.CompareWith(QX_TString::sEmpty, true) == 0)
-      noJob = true;
-  } catch (const QX_EIllegalCast&) {
-    noJob = true;
-  }
+  const JobsOfTask jobsOfTask = ReadJobsOfTask(ticket);
 
   const QX_TArray& jobs = T2D_CAST(QX_TArray, master["Jobs"]);
   const QX_TDict& firstJob = T2D_CAST(QX_TDict, jobs[jobs.LowerBound()]);
@@ -90,19 +75,13 @@ OutputName TemplateName(AT_TTicket& ticket, TW_TTask& task, CFSProxy& cfs, const
   QX_TString lowered(fileName);
   lowered.ToLower();
   if (lowered.Find("job") != QX_TString::npos) {
-    if (severalJobs) throw CheckFailure{"qxmsm.morethanonejob", "more than one job"};
-    if (noJob && JobInsidePlaceholder(lowered.Str())) throw CheckFailure{"qxmsm.nojob", "no job"};
+    if (jobsOfTask.severalJobs) throw CheckFailure{"qxmsm.morethanonejob", "more than one job"};
+    if (jobsOfTask.noJob && JobInsidePlaceholder(lowered.Str())) throw CheckFailure{"qxmsm.nojob", "no job"};
   }
 
   TName& names = task.Names();
   SetIfDefined(names, "file", baseName);
-  SetIfDefined(names, "ink", "<ink>");
-  SetIfDefined(names, "sink", "<sink>");
-  SetIfDefined(names, "nink", "<nink>");
-  SetIfDefined(names, "page", "<page>");
-  SetIfDefined(names, "ripdate", "<date>");
-  SetIfDefined(names, "riptime", "<time>");
-  SetIfDefined(names, "ripfile", "<file>");
+  KeepPlaceholders(names, {"ink", "sink", "nink", "page", "ripdate", "riptime", "ripfile"});
 
   // The build number of the device's RIP; a device without one leaves
   // "Build_Number" as it was.

@@ -5,16 +5,15 @@
 #include "job_tproxy.h"
 #include "setup_shared.h"
 #include "ticket2dict_msbasetask.h"
+#include "../ticket_rules.h"
 
 namespace {
 
 constexpr const char* kStep = "AddSetup begin";
 
-// What the task works for: several jobs (or none listed), no job, or one
-// job with its URL on the element server (illegal when unknown).
-struct JobsOfTask {
-  bool severalJobs = false;
-  bool noJob = false;
+// What the task works for, with the one job's URL on the element server
+// (illegal when unknown).
+struct JobsOfTask : t2d_setup::JobsOfTask {
   QX_TAny jobUrl;
 };
 
@@ -22,8 +21,7 @@ struct JobsOfTask {
 // knows it: the job's "FileSpec" in text form. The URL is element 4 of the
 // answer when element 0 says the job was found; otherwise illegal.
 QX_TAny JobUrlFromFileSpec(QX_TDict& parameters, const std::string& masterName, ElemServerProxy& elemServer) {
-  const QX_TDict& masters = T2D_CAST(QX_TDict, parameters["Masters"]);
-  const QX_TDict& master = T2D_CAST(QX_TDict, masters[masterName]);
+  const QX_TDict& master = t2d_ticket::Master(parameters, masterName);
   const QX_TArray& jobs = T2D_CAST(QX_TArray, master["Jobs"]);
   const QX_TDict& firstJob = T2D_CAST(QX_TDict, jobs[jobs.LowerBound()]);
   const QX_TURL fileSpec(T2D_CAST(QX_TURL, firstJob["FileSpec"]).Text());
@@ -36,29 +34,23 @@ QX_TAny JobUrlFromFileSpec(QX_TDict& parameters, const std::string& masterName, 
   return answer[4];
 }
 
+// The job count, and for one job its URL. The element server is asked
+// whenever "WorksForJobs" is listed; an illegal cast while the URL is
+// looked up counts as no job.
 JobsOfTask CountJobs(AT_TTicket& ticket, const std::string& masterName) {
-  JobsOfTask jobs;
-  const QX_TDict& results = T2D_CAST(QX_TDict, ticket.WorkDictionary()["ResultsFromPreviousTask"]);
+  JobsOfTask jobs{t2d_setup::ReadJobsOfTask(ticket), QX_TAny()};
+  if (!jobs.listed) return jobs;
   try {
-    const QX_TDict& worksForJobs = T2D_CAST(QX_TDict, results["WorksForJobs"]);
     ElemServerProxy elemServer("");
-    if (worksForJobs.Entries() != 1) {
-      jobs.severalJobs = true;
-    } else {
-      const QX_TString& jobId = worksForJobs.Items().front().first;
-      if (jobId.CompareWith(QX_TString::sEmpty, true) == 0) {
-        jobs.noJob = true;
-      } else {
-        bool found = false;
-        try {
-          const QX_TDict jobInfo = elemServer.JInfoCpp(QX_TAny(jobId));
-          jobs.jobUrl = jobInfo["Url"];
-          found = true;
-        } catch (const std::exception&) {
-        }
-        if (!found) jobs.jobUrl = JobUrlFromFileSpec(ticket.Configuration(), masterName, elemServer);
-      }
+    if (jobs.severalJobs || jobs.noJob) return jobs;
+    bool found = false;
+    try {
+      const QX_TDict jobInfo = elemServer.JInfoCpp(QX_TAny(jobs.jobId));
+      jobs.jobUrl = jobInfo["Url"];
+      found = true;
+    } catch (const std::exception&) {
     }
+    if (!found) jobs.jobUrl = JobUrlFromFileSpec(ticket.Configuration(), masterName, elemServer);
   } catch (const QX_EIllegalCast&) {
     jobs.noJob = true;
   }
@@ -124,12 +116,7 @@ void CTicket2Dict_msbasetask::AddSetup_begin(AT_TTicket& ticket, QX_TDict& optio
         if (names.IsDefined("jobfolderurl")) names.SetValue("jobfolderurl", jobUrl);
         if (names.IsDefined("joburl")) names.SetValue("joburl", jobUrl);
       }
-      t2d_setup::SetIfDefined(names, "ink", "<ink>");
-      t2d_setup::SetIfDefined(names, "sink", "<sink>");
-      t2d_setup::SetIfDefined(names, "page", "<page>");
-      t2d_setup::SetIfDefined(names, "nink", "<nink>");
-      t2d_setup::SetIfDefined(names, "ripdate", "<date>");
-      t2d_setup::SetIfDefined(names, "riptime", "<time>");
+      t2d_setup::KeepPlaceholders(names, {"ink", "sink", "page", "nink", "ripdate", "riptime"});
 
       try {
         QX_TURL resolved;

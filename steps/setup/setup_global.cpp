@@ -1,9 +1,11 @@
 // Global setup: device defaults, scales, resampling, copies and output file naming.
+#include <optional>
 #include <string>
 
 #include "CFS/Server/cfs_tproxy.h"
 #include "setup_shared.h"
 #include "ticket2dict_msbasetask.h"
+#include "../ticket_rules.h"
 
 namespace {
 
@@ -46,17 +48,13 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
   }
 
   // Plate scales without distortion: the plate size in inches.
-  const char* widthKey = info.HasKey("WidthM") ? "WidthM" : info.HasKey("HSize") ? "HSize" : nullptr;
-  if (widthKey != nullptr) {
-    const int32_t width = T2D_CAST(QX_TInt32, info[widthKey]).Value();
-    if (width == 0) Fail(kStep, "qxmsm.invalidplatesizes", "invalid plate sizes (horizontal)");
-    if (width > 0) AddItemSetup("rsx", Format("%.15g", width / 254.0).c_str(), kComment);
+  if (const std::optional<int32_t> width = t2d_ticket::PlateWidth(info)) {
+    if (*width == 0) Fail(kStep, "qxmsm.invalidplatesizes", "invalid plate sizes (horizontal)");
+    if (*width > 0) AddItemSetup("rsx", Format("%.15g", *width / 254.0).c_str(), kComment);
   }
-  const char* heightKey = info.HasKey("HeightM") ? "HeightM" : info.HasKey("VSize") ? "VSize" : nullptr;
-  if (heightKey != nullptr) {
-    const int32_t height = T2D_CAST(QX_TInt32, info[heightKey]).Value();
-    if (height == 0) Fail(kStep, "qxmsm.invalidplatesizes", "invalid plate sizes (vertical)");
-    if (height > 0) AddItemSetup("rsy", Format("%.15g", height / 254.0).c_str(), kComment);
+  if (const std::optional<int32_t> height = t2d_ticket::PlateHeight(info)) {
+    if (*height == 0) Fail(kStep, "qxmsm.invalidplatesizes", "invalid plate sizes (vertical)");
+    if (*height > 0) AddItemSetup("rsy", Format("%.15g", *height / 254.0).c_str(), kComment);
   }
 
   if (options.HasKey("Resolution"))

@@ -1,8 +1,10 @@
 // Helpers shared by the setup steps: job base names, quoting, the scan of a
-// file name template for "job" inside a placeholder, reading integers from
-// the ticket, and the output file naming of the global setup.
+// file name template for "job" inside a placeholder, the placeholders kept
+// in the template names, the job count of the task, and the output file
+// naming of the global setup.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "qxtypes.h"
@@ -38,6 +40,25 @@ bool JobInsidePlaceholder(const std::string& name);
 
 // Sets template name `name` to `value` when it is defined already.
 void SetIfDefined(TName& names, const char* name, const QX_TString& value);
+
+// Gives each of `templateNames` that is defined its placeholder, in the
+// order given, for the RIP to fill later: "ink" <ink>, "sink" <sink>, "nink"
+// <nink>, "page" <page>, "ripdate" <date>, "riptime" <time>, "ripfile"
+// <file>. A name without a placeholder raises std::logic_error.
+void KeepPlaceholders(TName& names, std::initializer_list<const char*> templateNames);
+
+// For how many jobs the task works, from the work dictionary's
+// "ResultsFromPreviousTask" / "WorksForJobs" (a dictionary keyed by job id).
+struct JobsOfTask {
+  bool listed = false;       // "WorksForJobs" is a dictionary
+  bool severalJobs = false;  // listed with other than one entry, none included
+  bool noJob = false;        // not listed, or its one job id is empty
+  QX_TString jobId;          // the one job's id (empty for several jobs)
+};
+
+// Reads the job count. "ResultsFromPreviousTask" that is missing or not a
+// dictionary raises the illegal cast; such a "WorksForJobs" counts as no job.
+JobsOfTask ReadJobsOfTask(AT_TTicket& ticket);
 
 // The output file name of the global setup, from the options' "FileName".
 struct OutputName {

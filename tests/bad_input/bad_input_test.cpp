@@ -132,16 +132,20 @@ TEST(BadInput, HostileTemplateNameWritesNothingOutsideTheDataFolder) {
   EXPECT_EQ(o.files, o.filesBefore);
 }
 
+// Either template missing: the plate copy made before a missing press
+// template is found is removed again.
 TEST(BadInput, UnreadableTemplateFailsTheCip3StepAndWritesNothing) {
-  const Outcome o = RunVariant("cip3", [](Json& t) {
-    t["ticket"]["configuration"]["CipParameters"]["PlateSettingFile"] = "Missing.ini";
-  });
-  EXPECT_EQ(o.exitCode, 0);
-  EXPECT_TRUE(Holds(o.log, "qxmsm.failaddcip")) << o.log;
-  EXPECT_TRUE(Holds(o.log, "CTicket2Dict_msbasetask::AddCIPOptions2Dict - failed to add CIP options")) << o.log;
-  EXPECT_TRUE(o.result["tempFiles"].empty()) << o.result["tempFiles"].dump();
-  EXPECT_EQ(o.files, o.filesBefore);
-  EXPECT_EQ(Count(o, "environment"), 0u);
+  for (const char* key : {"PlateSettingFile", "PressConfigFile"}) {
+    SCOPED_TRACE(key);
+    const Outcome o =
+        RunVariant("cip3", [key](Json& t) { t["ticket"]["configuration"]["CipParameters"][key] = "Missing.ini"; });
+    EXPECT_EQ(o.exitCode, 0);
+    EXPECT_TRUE(Holds(o.log, "qxmsm.failaddcip")) << o.log;
+    EXPECT_TRUE(Holds(o.log, "CTicket2Dict_msbasetask::AddCIPOptions2Dict - failed to add CIP options")) << o.log;
+    EXPECT_TRUE(o.result["tempFiles"].empty()) << o.result["tempFiles"].dump();
+    EXPECT_EQ(o.files, o.filesBefore);
+    EXPECT_EQ(Count(o, "environment"), 0u);
+  }
 }
 
 TEST(BadInput, MissingServiceFailsTheStepThatNeedsIt) {

@@ -226,6 +226,50 @@ TEST_F(CipParamsTest, FailedCopyIsDetected) {
   EXPECT_TRUE(task.TempFiles().empty());
 }
 
+// A task whose registry of temporary files refuses its `failAt`-th entry.
+struct RefusingTask : TW_TTask {
+  int failAt = -1;
+  int calls = 0;
+  TW_TTask& RegisterTempFile(const QX_TURL& url, bool keep) override {
+    if (calls++ == failAt) throw std::runtime_error("registry refused " + url.Text().Str());
+    return TW_TTask::RegisterTempFile(url, keep);
+  }
+};
+
+// Whatever fails once a copy exists, no copy stays on disk without being on
+// the task's list, so that the task's cleanup finds every one.
+TEST_F(CipParamsTest, NoFailureLeavesACopyOffTheTasksList) {
+  struct Row {
+    const char* name;
+    bool pressTemplateMissing;
+    int registrationFailing;  // -1: none
+    std::vector<std::string> files;
+    size_t listed;  // the press copy, when 1
+  };
+  const std::vector<Row> rows = {
+      {"press template missing", true, -1, {"plate.ini"}, 0},
+      {"press copy refused by the registry", false, 0, {"plate.ini", "press.dat"}, 0},
+      {"plate copy refused by the registry", false, 1, {"plate.ini", "press.dat", "press.datA12.dat"}, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RemoveTree(ipl);
+    mkdir(ipl.c_str(), 0700);
+    WriteFile(ipl + "/plate.ini", kPlateTemplate);
+    if (!row.pressTemplateMissing) WriteFile(ipl + "/press.dat", kPressTemplate);
+    RefusingTask rowTask;
+    rowTask.failAt = row.registrationFailing;
+    TestConverter rowConverter(rowTask);
+    QX_TDict cip = FullCip();
+    EXPECT_THROW(rowConverter.DoCIPParams(ticket, cip), std::exception);
+    EXPECT_EQ(Listing(ipl), row.files);
+    ASSERT_EQ(rowTask.TempFiles().size(), row.listed);
+    if (row.listed) {
+      EXPECT_EQ(rowTask.TempFiles()[0].url.Text().Str(), Url(PressCopy()));
+    }
+  }
+}
+
 // Template names that would put a copy outside the IPL data folder are
 // refused before anything is written.
 TEST_F(CipParamsTest, NamesLeadingOutOfTheDataFolderAreRefused) {

@@ -208,6 +208,17 @@ TEST_F(EntryPoints, OverlongPageListIsRefusedWholeBeforeAnyStep) {
   EXPECT_STREQ(refused.pageList, "") << "nothing cut is kept";
 }
 
+// A refused page list leaves the whole page selection as it was: the job
+// steps read the flags and the list together.
+TEST_F(EntryPoints, RefusedPageListStoresNoPageFlag) {
+  ScriptedConverter c(task);
+  c.SetupDict(ticket, master, "M1", 0, 0, jobs, 3, 0, 2, 1, "1-3");
+  const std::string tooLong(1200, '1');
+  c.SetupDict(ticket, master, "M1", 0, 0, jobs, 1, 1, 0, 0, tooLong.c_str());
+  EXPECT_EQ((std::vector<int>{c.pageFlag1, c.pageFlag2, c.pageFlag3, c.pageFlag4}), (std::vector<int>{3, 0, 2, 1}));
+  EXPECT_STREQ(c.pageList, "1-3");
+}
+
 TEST_F(EntryPoints, DispatcherVersionIsKeptInExactCaseOnly) {
   EXPECT_EQ(converter.dispatcherVersion, -1);
   CUnivType v;

@@ -55,4 +55,16 @@ TEST(TextFormat, OtherConversionsAreHandedToPrintf) {
   EXPECT_EQ(TestConverter::Format("%s%c", long_text.c_str(), 'z'), long_text + "z");
 }
 
+// Texts that go to printf are kept whole at every length around its first
+// buffer's room (256 characters, terminator included).
+TEST(TextFormat, TextsHandedToPrintfAreWholeAtEveryLength) {
+  for (size_t length : {254u, 255u, 256u, 257u}) {
+    SCOPED_TRACE(length);
+    const std::string head(length - 1, 'x');
+    EXPECT_EQ(TestConverter::Format("%s%c", head.c_str(), 'z'), head + "z");
+    const std::string before(length - 3, 'y');
+    EXPECT_EQ(TestConverter::Format("%s%.15g", before.c_str(), HUGE_VAL), before + "inf");
+  }
+}
+
 }  // namespace

@@ -122,6 +122,17 @@ TEST_F(InkEntryTest, UnknownDotShapeLeavesTheFieldEmpty) {
   }
 }
 
+// Screen values keep their fifteen significant digits in either form.
+TEST_F(InkEntryTest, ScreenValuesKeepAllTheirDigits) {
+  for (const bool isPdfJob : {false, true}) {
+    QX_TDict ink = Ink("Cyan", "process");
+    AddScreen(ink, 133.3333333, 22.123456789012, "Round");
+    Run(ink, 0, isPdfJob);
+    EXPECT_STREQ(value, isPdfJob ? "\"(Cyan|process|133.3333333|22.123456789012|Round)\""
+                                 : "\"(Cyan,process,133.3333333,22.123456789012,Round)\"");
+  }
+}
+
 TEST_F(InkEntryTest, NumbersUseAPointWhateverTheLocale) {
   if (!std::setlocale(LC_NUMERIC, "de_DE.utf8")) GTEST_SKIP() << "no German locale";
   QX_TDict ink = Ink("Cyan", "process");

@@ -209,6 +209,7 @@ struct DesignerRow {
   size_t nameLength;
   bool isPdf;
   bool fails;
+  const char* color = nullptr;  // the name itself; null: nameLength times 'd'
 };
 
 class InkDesignerTest : public InkSelectionTest, public ::testing::WithParamInterface<DesignerRow> {};
@@ -216,7 +217,7 @@ class InkDesignerTest : public InkSelectionTest, public ::testing::WithParamInte
 TEST_P(InkDesignerTest, NameCheck) {
   const DesignerRow& row = GetParam();
   isPdf = row.isPdf;
-  QX_TDict ink = Ink(std::string(row.nameLength, 'd'), row.type);
+  QX_TDict ink = Ink(row.color ? std::string(row.color) : std::string(row.nameLength, 'd'), row.type);
   if (row.inkBook) ink.Add("InkBook", QX_TString(row.inkBook));
   jobArray = Array({Ink("Cyan"), ink, Ink("Black")});
   const std::string failure = Run(1);
@@ -239,7 +240,18 @@ INSTANTIATE_TEST_SUITE_P(
                       DesignerRow{"TypeWhenNoBook", nullptr, "Designer", 16, false, true},
                       DesignerRow{"BookBeforeType", "Metallics", "Designer", 16, false, false},
                       DesignerRow{"CaseSensitive", "designer", "spot", 16, false, false},
-                      DesignerRow{"PdfJob", "Designer", "spot", 20, true, false}),
+                      DesignerRow{"PdfJob", "Designer", "spot", 20, true, false},
+                      // The limit counts characters, not bytes: 14 characters in 28 bytes pass.
+                      DesignerRow{"FourteenTwoByteCharacters", "Designer", "spot", 0, false, false,
+                                  "\u00c4\u00d6\u00dc\u00e4\u00f6\u00fc\u00df\u00c4\u00d6\u00dc\u00e4\u00f6\u00fc\u00df"},
+                      DesignerRow{"SixteenTwoByteCharacters", "Designer", "spot", 0, false, true,
+                                  "\u00c4\u00d6\u00dc\u00e4\u00f6\u00fc\u00df\u00c4\u00d6\u00dc\u00e4\u00f6\u00fc\u00df"
+                                  "\u00c4\u00d6"},
+                      // A faulty sequence counts as one character, even cut short at the end.
+                      DesignerRow{"FifteenWithFaultySequences", "Designer", "spot", 0, false, false,
+                                  "\xff\xe2\x82" "abcdefghijkl\xc3"},
+                      DesignerRow{"SixteenWithFaultySequences", "Designer", "spot", 0, false, true,
+                                  "\xff\xe2\x82" "abcdefghijklm\xc3"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InkSelectionTest, JobInksAreCheckedToo) {

@@ -86,6 +86,8 @@ TEST_F(JobInfoTest, ShrinkAndExpandForms) {
   wide.Add("WidthM", QX_TInt32(254100));
   QX_TDict wideHSize;
   wideHSize.Add("HSize", QX_TInt32(127000));
+  QX_TDict tenInches;
+  tenInches.Add("WidthM", QX_TInt32(2540));
   QX_TDict noWidth;
   QX_TDict zeroWidth;
   zeroWidth.Add("WidthM", QX_TInt32(0));
@@ -119,6 +121,9 @@ TEST_F(JobInfoTest, ShrinkAndExpandForms) {
       {"seamless adjustment",
        pdf(DictOf({{"VDistortion", 1.0}, {"HDistortion", 1.0}, {"ActualResolution", 2400}})), wide, "Seamless",
        703000, "(10000,10000.2295684114)"},
+      {"seamless rounds a fraction below one half up (25.4 thousand pixels to 26)",
+       pdf(DictOf({{"VDistortion", 1.0}, {"HDistortion", 1.0}, {"ActualResolution", 2540}})), tenInches,
+       "Seamless", 703000, "(10000,10236.2204724409)"},
       {"seamless needs dispatcher 703000",
        pdf(DictOf({{"VDistortion", 1.0}, {"HDistortion", 1.0}, {"ActualResolution", 2400}})), wide, "Seamless",
        702999, "(10000,10000)"},

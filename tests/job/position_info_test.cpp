@@ -248,17 +248,66 @@ TEST_F(PositionTest, IllegalSelectAreaCountsAsAbsent) {
   EXPECT_EQ(Value("hpos"), "1");
 }
 
-// The right-edge crop W - s3 is a 32-bit difference: the smallest width
-// minus 1 wraps to the largest value, without undefined behaviour.
-TEST_F(PositionTest, CropDifferencesWrapAsThirtyTwoBitValues) {
-  job.Add("Rotation", QX_TInt32(180));
-  job.Add("SelectArea", Area(0, 0, 0x80000001u, 1));
-  job.Add("HSize", QX_TInt32(std::numeric_limits<int32_t>::min()));
-  job.Add("VSize", QX_TInt32(std::numeric_limits<int32_t>::max()));
-  converter.AddPositionInfo(ticket, job, 1);
-  // hpos: 0 - (INT32_MIN - 1) wraps to -INT32_MAX; vpos: 0 - (INT32_MAX - (-INT32_MAX)) wraps to 0 - (-2).
-  EXPECT_EQ(Value("hpos"), "-8454660.02755906");
-  EXPECT_EQ(Value("vpos"), "0.0078740157480315");
+// The crops W - s3 and H - s2 are 32-bit differences: a selected area too
+// far from the job's size for one is refused, in both variants, when the
+// turn needs that crop; one just inside the range is written.
+TEST_F(PositionTest, CropOutsideTheThirtyTwoBitRangeIsRefused) {
+  struct Row {
+    const char* name;
+    int rotation;
+    QX_TArray area;
+    int32_t width, height;
+    const char* refusal;  // the problem; null: placed at vpos
+    const char* vpos;
+  };
+  const int32_t kMin = std::numeric_limits<int32_t>::min();
+  const std::vector<Row> rows = {
+      {"right edge, one turn", 90, Area(0, 0, 0, 0x80000000u), 1000, 1000,
+       "the crop of the \"SelectArea\" right edge 2147483648 from the width 1000 is 2147484648, outside the 32-bit "
+       "range", nullptr},
+      {"right edge, two turns", 180, Area(0, 0, 0, 1), kMin, 1000, "right edge 1 from the width -2147483648", nullptr},
+      {"bottom edge, three turns", 270, Area(0, 0, 0x80000000u, 0), 1000, 1000, "bottom edge 2147483648", nullptr},
+      {"just inside the range", 90, Area(0, 0, 0, 0x800003E9u), 1000, 1000, nullptr, "-8454660.02755906"},
+      {"crop the turn does not need", 0, Area(1, 0, 0, 0x80000000u), 1000, 1000, nullptr, "-0.00393700787401575"},
+  };
+  for (const Row& row : rows) {
+    for (bool distorted : {true, false}) {
+      SCOPED_TRACE(std::string(row.name) + (distorted ? "" : ", without distortion"));
+      TW_TTask rowTask;
+      TestConverter rowConverter(rowTask);
+      rowConverter.masterName = "M1";
+      QX_TDict rowJob;
+      rowJob.Add("Rotation", QX_TInt32(row.rotation));
+      rowJob.Add("SelectArea", row.area);
+      rowJob.Add("HSize", QX_TInt32(row.width));
+      rowJob.Add("VSize", QX_TInt32(row.height));
+      const std::string step = distorted ? "AddPositionInfo" : "AddPositionInfo_setButNoDistortion";
+      std::string failure;
+      try {
+        if (distorted)
+          rowConverter.AddPositionInfo(ticket, rowJob, 1);
+        else
+          rowConverter.AddPositionInfo_setButNoDistortion(ticket, rowJob, 1);
+      } catch (const std::exception& e) {
+        failure = e.what();
+      }
+      const CParamSection* section = rowConverter.Dictionary().FindJobSection(1);
+      ASSERT_NE(section, nullptr);
+      if (row.refusal == nullptr) {
+        EXPECT_EQ(failure, "");
+        ASSERT_NE(section->Find("vpos"), nullptr);
+        EXPECT_EQ(section->Find("vpos")->value, row.vpos);
+        continue;
+      }
+      EXPECT_EQ(failure.rfind("CTicket2Dict_msbasetask::" + step + " - ", 0), 0u) << failure;
+      EXPECT_NE(failure.find(row.refusal), std::string::npos) << failure;
+      ASSERT_EQ(rowTask.Log().size(), 1u);
+      EXPECT_EQ(rowTask.Log()[0].level, 2);
+      EXPECT_EQ(rowTask.Log()[0].text, failure);
+      EXPECT_EQ(section->Find("hpos"), nullptr);
+      EXPECT_EQ(section->Find("vpos"), nullptr);
+    }
+  }
 }
 
 TEST_F(PositionTest, MissingMastersLeavesTheMarginsAndFails) {

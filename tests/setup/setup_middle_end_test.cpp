@@ -52,6 +52,10 @@ TEST_F(SetupMiddleTest, ValueFormats) {
       {"anti-aliasing 0", "AntiAliasing", QX_TInt32(0), {"antialias", "0", "AntiAliasing"}},
       {"anti-aliasing -3", "AntiAliasing", QX_TInt32(-3), {"antialias", "-3", "AntiAliasing"}},
       {"anti-aliasing as a whole double", "AntiAliasing", QX_TDouble(16.0), {"antialias", "16", "AntiAliasing"}},
+      {"anti-aliasing at the top of the range", "AntiAliasing", QX_TDouble(2147483647.0),
+       {"antialias", "2147483647", "AntiAliasing"}},
+      {"anti-aliasing at the bottom of the range", "AntiAliasing", QX_TDouble(-2147483648.0),
+       {"antialias", "-2147483648", "AntiAliasing"}},
       {"compression empty writes nothing", "Compression", QX_TString(""), {}},
   };
   for (const Row& row : rows) {

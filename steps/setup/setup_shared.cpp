@@ -1,0 +1,53 @@
+// The rules that more than one setup step follows: the job count of the
+// task and the placeholders kept in the template names.
+#include <cstring>
+#include <stdexcept>
+
+#include "setup_shared.h"
+#include "ticket2dict_msbasetask.h"
+
+namespace t2d_setup {
+
+namespace {
+
+// The placeholder each template name keeps for the RIP to fill.
+constexpr const char* kPlaceholders[][2] = {
+    {"ink", "<ink>"},       {"sink", "<sink>"},     {"nink", "<nink>"},     {"page", "<page>"},
+    {"ripdate", "<date>"}, {"riptime", "<time>"}, {"ripfile", "<file>"},
+};
+
+}  // namespace
+
+JobsOfTask ReadJobsOfTask(AT_TTicket& ticket) {
+  JobsOfTask jobs;
+  const QX_TDict& results = T2D_CAST(QX_TDict, ticket.WorkDictionary()["ResultsFromPreviousTask"]);
+  try {
+    const QX_TDict& worksForJobs = T2D_CAST(QX_TDict, results["WorksForJobs"]);
+    jobs.listed = true;
+    if (worksForJobs.Entries() != 1) {
+      jobs.severalJobs = true;
+    } else {
+      jobs.jobId = worksForJobs.Items().front().first;
+      jobs.noJob = jobs.jobId.CompareWith(QX_TString::sEmpty, true) == 0;
+    }
+  } catch (const QX_EIllegalCast&) {
+    jobs.noJob = true;
+  }
+  return jobs;
+}
+
+void SetIfDefined(TName& names, const char* name, const QX_TString& value) {
+  if (names.IsDefined(name)) names.SetValue(name, value);
+}
+
+void KeepPlaceholders(TName& names, std::initializer_list<const char*> templateNames) {
+  for (const char* name : templateNames) {
+    const char* placeholder = nullptr;
+    for (const auto& row : kPlaceholders)
+      if (std::strcmp(row[0], name) == 0) placeholder = row[1];
+    if (placeholder == nullptr) throw std::logic_error(std::string("no placeholder for the template name ") + name);
+    SetIfDefined(names, name, placeholder);
+  }
+}
+
+}  // namespace t2d_setup

@@ -1,0 +1,44 @@
+// Rules of the ticket that the setup and the job steps both follow: where a
+// master and its options are, which keys give the plate size, and how the
+// top and bottom horizontal distortions combine with "HDistortion".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "qxtypes.h"
+
+namespace t2d_ticket {
+
+// The master named `masterName` in the ticket parameter dictionary's
+// "Masters" (checked conversions: "Masters" or the master missing or of
+// another class raises the illegal cast).
+const QX_TDict& Master(const QX_TDict& parameters, const std::string& masterName);
+
+// As Master, but null when the ticket parameter dictionary has no "Masters":
+// the steps fail with "qxmsm.nomasters" then, each with its own sentence.
+const QX_TDict* FindMaster(const QX_TDict& parameters, const std::string& masterName);
+
+// The master's "Options" (checked conversion).
+const QX_TDict& OptionsOf(const QX_TDict& master);
+
+// The plate width in the master's "Info": "WidthM", or else "HSize"; none
+// when neither is there. A value other than a QX_TInt32 raises the illegal
+// cast.
+std::optional<int32_t> PlateWidth(const QX_TDict& info);
+// The plate height: "HeightM", or else "VSize"; as PlateWidth.
+std::optional<int32_t> PlateHeight(const QX_TDict& info);
+
+// True when the options give the horizontal distortion apart for the top and
+// the bottom edge: both "HTopDistortion" and "HDownDistortion" are there.
+bool HasTopAndBottomDistortion(const QX_TDict& options);
+
+// The one horizontal factor that a position or a shrink takes: "HDistortion",
+// but 1.0 when the top and bottom edges are given and differ (an unordered
+// pair, a NaN among them, counts as different), and 1.0 without
+// "HDistortion" (the edges are then not read). Each value is read with the
+// checked conversion to QX_TDouble, "HDistortion" first.
+double UniformHorizontalDistortion(const QX_TDict& options);
+
+}  // namespace t2d_ticket
