@@ -11,6 +11,7 @@
 #include <string>
 
 #include "conversion.h"
+#include "result_document.h"
 #include "result_writer.h"
 #include "task_file.h"
 #include "ticket2dict_msbasetask.h"
@@ -47,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     conversion.Run();
     const std::string json = t2dhost::ResultText(conversion);
     // The result written directly is the result document's text.
-    if (json != t2dhost::FormatJson(t2dhost::ResultJson(conversion))) std::abort();
+    if (json != t2dhost::FormatJson(resulttest::ResultJson(conversion))) std::abort();
     const std::string ini = t2dhost::IniText(conversion.Converter().Dictionary());
     if (json.empty() || json.back() != '\n') std::abort();
     (void)ini;

@@ -95,7 +95,12 @@ Json TraceValue(const QX_TAny& value) {
 
 Json TraceJson(const std::vector<StepRun>& runs) {
   Json trace = Json::array();
-  for (const StepRun& run : runs) {
+  for (const StepRun& run : runs) trace.push_back(StepRunJson(run));
+  return trace;
+}
+
+Json StepRunJson(const StepRun& run) {
+  {
     Json reads = Json::array();
     for (const TraceRead& read : run.reads) {
       Json entry = Json::object();
@@ -134,9 +139,8 @@ Json TraceJson(const std::vector<StepRun>& runs) {
     entry["reads"] = std::move(reads);
     entry["calls"] = std::move(calls);
     entry["writes"] = std::move(writes);
-    trace.push_back(std::move(entry));
+    return entry;
   }
-  return trace;
 }
 
 }  // namespace t2dhost

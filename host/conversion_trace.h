@@ -96,6 +96,10 @@ class ConversionWatch final : public T2D_IStepObserver,
 // by one, as its class and size ({"@class": "QX_TDict", "@entries": 19}).
 Json TraceValue(const QX_TAny& value);
 
+// One step run as the result's "trace" holds it: "step", "job", "parent",
+// "reads", "calls", "writes".
+Json StepRunJson(const StepRun& run);
+
 // The trace as the result's "trace" member: an array of step runs.
 Json TraceJson(const std::vector<StepRun>& runs);
 

@@ -201,7 +201,7 @@ class Pool {
         const auto locks = LockFolders(DataFolders(file));
         Conversion conversion(file, options_.factory);
         conversion.Run();
-        result = ResultJson(conversion);
+        result = Json::parse(ResultText(conversion));
         CleanupTempFiles(conversion.Task());  // a file that stays is listed in the result anyway
       }
       Normalise(result, PlaceholdersFor(name));

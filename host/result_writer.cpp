@@ -116,19 +116,6 @@ void Pretty(TextWriter& writer, const Json& j, size_t indent, bool arrayElement)
   out += j.is_object() ? '}' : ']';
 }
 
-Json SectionJson(const CParamSection* section, bool withComments) {
-  Json items = Json::array();
-  if (section == nullptr) return items;
-  for (const CParamItem& item : section->Items()) {
-    Json entry = Json::object();
-    entry.get_ref<Json::object_t&>().reserve(3);
-    entry["key"] = item.key;
-    entry["value"] = item.value;
-    if (withComments) entry["comment"] = item.comment ? Json(*item.comment) : Json(nullptr);
-    items.push_back(std::move(entry));
-  }
-  return items;
-}
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
@@ -184,15 +171,23 @@ std::string FormatJson(const Json& json) {
 
 namespace {
 
+}  // namespace
+
+Json LogEntryJson(const TW_TLogEntry& entry) {
+  Json line = Json::object();
+  line["level"] = entry.level;
+  line["text"] = entry.text;
+  if (entry.hasArgument) line["argument"] = EncodeValue(entry.argument);
+  line["step"] = entry.step.empty() ? Json(nullptr) : Json(entry.step);
+  line["job"] = entry.job ? Json(*entry.job) : Json(nullptr);
+  return line;
+}
+
+namespace {
+
 Json LogJson(const TW_TTask& task) {
   Json log = Json::array();
-  for (const TW_TLogEntry& entry : task.Log()) {
-    Json line = Json::object();
-    line["level"] = entry.level;
-    line["text"] = entry.text;
-    if (entry.hasArgument) line["argument"] = EncodeValue(entry.argument);
-    log.push_back(std::move(line));
-  }
+  for (const TW_TLogEntry& entry : task.Log()) log.push_back(LogEntryJson(entry));
   return log;
 }
 
@@ -222,37 +217,6 @@ void ForEachNamedSection(const CParamDict& dict, Visit visit) {
 }
 
 }  // namespace
-
-Json ResultJson(const Conversion& conversion) {
-  const CParamDict& dict = conversion.Converter().Dictionary();
-  const TW_TTask& task = conversion.Task();
-  // Members are reserved up front: an ordered object copies its members
-  // whole when it grows (its key is const, so they can't be moved).
-  Json result = Json::object();
-  result.get_ref<Json::object_t&>().reserve(5);
-
-  Json dictionary = Json::object();
-  dictionary.get_ref<Json::object_t&>().reserve(4 + dict.Sections().size());
-  // Appended rather than looked up: a section a flavour names "jobs" stays
-  // beside the job sections instead of being replaced by them.
-  auto& members = dictionary.get_ref<Json::object_t&>();
-  ForEachNamedSection(dict, [&](const std::string& name, const CParamSection* section, bool withComments) {
-    members.emplace_back(name, SectionJson(section, withComments));
-  });
-  Json jobs = Json::object();
-  // Job numbers are unique: append them, rather than look each up among the
-  // ones before (a lookup in an ordered object is a linear walk).
-  auto& jobMembers = jobs.get_ref<Json::object_t&>();
-  jobMembers.reserve(dict.JobSections().size());
-  for (const auto& job : dict.JobSections()) jobMembers.emplace_back(std::to_string(job.first), SectionJson(&job.second, true));
-  members.emplace_back("jobs", std::move(jobs));
-  result["dictionary"] = std::move(dictionary);
-  result["log"] = LogJson(task);
-  result["templateNames"] = TemplateNamesJson(task);
-  result["tempFiles"] = TempFilesJson(task);
-  result["jobDictionaries"] = EncodeValue(conversion.Jobs());
-  return result;
-}
 
 // ---- The result written directly ------------------------------------------
 //
@@ -289,6 +253,11 @@ class DirectWriter {
     out_ += ",\n";
     Key(2, "jobDictionaries");
     PrettyValue(conversion.Jobs(), 2, false);
+    if (conversion.Watch().Tracing()) {
+      out_ += ",\n";
+      Key(2, "trace");
+      TraceRuns(conversion.Watch().Runs());
+    }
     out_ += "\n}\n";
     if (sink_ != nullptr) Flush();
   }
@@ -297,6 +266,23 @@ class DirectWriter {
   void Flush() {
     (*sink_)(out_);
     out_.clear();
+  }
+
+  // The step runs, one at a time, so that a long trace is never held whole
+  // as JSON.
+  void TraceRuns(const std::vector<StepRun>& runs) {
+    if (runs.empty()) {
+      out_ += "[]";
+      return;
+    }
+    out_ += "[\n";
+    for (size_t i = 0; i < runs.size(); ++i) {
+      MaybeFlush();
+      out_.append(4, ' ');
+      Pretty(writer_, StepRunJson(runs[i]), 4, true);
+      out_ += i + 1 < runs.size() ? ",\n" : "\n";
+    }
+    out_ += "  ]";
   }
 
   // Called between members and elements.
@@ -597,7 +583,15 @@ std::string IniText(const CParamDict& dictionary) {
 std::string LogLine(const TW_TLogEntry& entry) {
   std::string line = std::to_string(entry.level) + " " + Scalar(Json(entry.text));
   if (entry.hasArgument) line += " " + Compact(EncodeValue(entry.argument));
+  const std::string where = LogEntryPlace(entry.step, entry.job);
+  if (!where.empty()) line += " (" + where + ")";
   return line;
+}
+
+std::string LogEntryPlace(const std::string& step, std::optional<long long> job) {
+  std::string where = step;
+  if (job) where += (where.empty() ? "job " : ", job ") + std::to_string(*job);
+  return where;
 }
 
 std::vector<std::string> CleanupTempFiles(const TW_TTask& task) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,11 @@
 
 namespace t2dhost {
 
-// The result document: "dictionary", "log", "templateNames", "tempFiles",
-// "jobDictionaries".
-Json ResultJson(const Conversion& conversion);
-
-// FormatJson(ResultJson(conversion)), written straight from the conversion:
-// the same text at a fraction of the cost for a large result.
+// The result document of a conversion as JSON text, in FormatJson's layout:
+// "dictionary", "log", "templateNames", "tempFiles", "jobDictionaries", and
+// "trace" when the conversion was traced. It is written straight from the
+// converter's dictionary and the value library's values, never held as a
+// JSON document.
 std::string ResultText(const Conversion& conversion);
 
 // ResultText handed to `sink` in pieces (about a megabyte each) as it is
@@ -38,10 +38,19 @@ std::string FormatJson(const Json& json);
 // line per item, the item's comment on a "; " line before it.
 std::string IniText(const CParamDict& dictionary);
 
+// One task-log entry as the result's "log" holds it: "level", "text",
+// "argument" (the three-argument form only), "step" and "job" (null when
+// logged outside a step or a job).
+Json LogEntryJson(const TW_TLogEntry& entry);
+
 // One task-log entry as a line (without line break): the level, the text
-// as a JSON string and, for the three-argument form, the argument in the
-// typed encoding.
+// as a JSON string, for the three-argument form the argument in the typed
+// encoding, and where it was logged: "(AddJobInfoGlobal, job 2)".
 std::string LogLine(const TW_TLogEntry& entry);
+
+// Where a log entry was logged, in words: "AddSetup_begin",
+// "AddJobInfoGlobal, job 2"; empty when neither is known.
+std::string LogEntryPlace(const std::string& step, std::optional<long long> job);
 
 // Deletes the files registered with keep = false (a file also registered
 // with keep = true stays). Answers one sentence per file that could not be

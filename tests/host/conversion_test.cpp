@@ -9,6 +9,7 @@
 
 #include "conversion.h"
 #include "converter_fixture.h"
+#include "result_document.h"
 #include "result_writer.h"
 #include "task_file.h"
 
@@ -62,7 +63,7 @@ class HostConversion : public ::testing::Test {
     conversion_ = std::make_unique<Conversion>(
         *file_, [](TW_TTask& task) { return std::make_unique<ProbeConverter>(task); });
     conversion_->Run();
-    Json result = t2dhost::ResultJson(*conversion_);
+    Json result = resulttest::ResultJson(*conversion_);
     // The host writes the result directly, in pieces; it must be this
     // document's text.
     const std::string text = t2dhost::ResultText(*conversion_);
@@ -187,11 +188,11 @@ TEST(HostIniText, SectionsItemsCommentsAndEscapes) {
 }
 
 TEST(HostLogLine, LevelTextAndArgument) {
-  EXPECT_EQ(t2dhost::LogLine(TW_TLogEntry{2, "qxmsm.nomasters", false, QX_TAny()}), "2 \"qxmsm.nomasters\"");
-  EXPECT_EQ(t2dhost::LogLine(TW_TLogEntry{0, "qxmsm.fontsnotexported", true, QX_TString("/srv/fonts\\")}),
-            "0 \"qxmsm.fontsnotexported\" \"/srv/fonts\\\\\"");
-  EXPECT_EQ(t2dhost::LogLine(TW_TLogEntry{1, "two\nlines", true, QX_TAny()}),
-            "1 \"two\\nlines\" {\"@illegal\": null}");
+  EXPECT_EQ(t2dhost::LogLine(TW_TLogEntry{2, "qxmsm.nomasters", false, QX_TAny(), "", std::nullopt}), "2 \"qxmsm.nomasters\"");
+  EXPECT_EQ(t2dhost::LogLine(TW_TLogEntry{0, "qxmsm.fontsnotexported", true, QX_TString("/srv/fonts\\"), "AddEnvironment2Dict", std::nullopt}),
+            "0 \"qxmsm.fontsnotexported\" \"/srv/fonts\\\\\" (AddEnvironment2Dict)");
+  EXPECT_EQ(t2dhost::LogLine(TW_TLogEntry{1, "two\nlines", true, QX_TAny(), "AddJobInfoGlobal", 2}),
+            "1 \"two\\nlines\" {\"@illegal\": null} (AddJobInfoGlobal, job 2)");
 }
 
 // Every shape a value can take in the job dictionaries, at the top of a
@@ -241,7 +242,7 @@ TEST(HostResult, SectionsOfAnyNameAreKept) {
   Conversion conversion(file, [](TW_TTask& task) { return std::make_unique<SectionWriter>(task); });
   conversion.Run();
   const std::string text = t2dhost::ResultText(conversion);
-  EXPECT_EQ(text, t2dhost::FormatJson(t2dhost::ResultJson(conversion)));
+  EXPECT_EQ(text, t2dhost::FormatJson(resulttest::ResultJson(conversion)));
   EXPECT_NE(text.find("\"press\": [\n      {\"key\": \"speed\", \"value\": \"1\", \"comment\": \"a comment\"}"),
             std::string::npos);
   EXPECT_NE(text.find("{\"key\": \"fromFlavour\", \"value\": \"1\", \"comment\": null}"), std::string::npos);
