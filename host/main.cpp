@@ -15,6 +15,7 @@
 
 #include "conversion.h"
 #include "flavour_loader.h"
+#include "report.h"
 #include "result_writer.h"
 #include "task_file.h"
 
@@ -108,7 +109,9 @@ int Run(const std::string& taskFilePath, const std::string& output, const std::s
       else
         WriteToStandardOutput(text);
     };
-    if (format == "ini") {
+    if (format == "report") {
+      write(t2dhost::ReportHtml(t2dhost::ReportInputOf(file, conversion)));
+    } else if (format == "ini") {
       const std::string text = t2dhost::IniText(conversion.Converter().Dictionary());
       for (const TW_TLogEntry& entry : conversion.Task().Log()) std::cerr << t2dhost::LogLine(entry) << "\n";
       std::cerr.flush();
@@ -152,13 +155,20 @@ int main(int argc, char** argv) {
     run->add_option("--flavour", flavour, "Convert with the flavour that the shared library LIB exports")
         ->option_text("LIB.so");
 
+    CLI::App* report = app.add_subcommand("report", "Convert TASKFILE and write a page that shows the plate, the "
+                                                    "jobs, the parameter dictionary and the log");
+    report->add_option("TASKFILE", taskFile, "The task file (JSON)")->required();
+    report->add_option("-o,--output", output, "The page to write")->option_text("FILE.html")->required();
+    report->add_option("--flavour", flavour, "Convert with the flavour that the shared library LIB exports")
+        ->option_text("LIB.so");
+
     try {
       app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
       const int code = app.exit(e);
       return code == 0 ? kExitConverted : kExitBadTaskFile;
     }
-    return Run(taskFile, output, format, cleanup, flavour);
+    return Run(taskFile, output, report->parsed() ? "report" : format, cleanup, flavour);
   } catch (const std::exception& e) {
     std::cerr << "ticket2dict: unexpected failure: " << e.what() << "\n";
     return kExitUnexpected;
