@@ -193,7 +193,7 @@ bool Overlap(const PlateRect& a, const PlateRect& b) {
   return w > tolerance && h > tolerance;
 }
 
-std::string Length(double units) { return FixedText(units / kUnitsPerMillimetre, 1) + " mm"; }
+std::string Length(double units) { return FixedText(units / kUnitsPerMillimetre, 2) + " mm"; }
 
 PlacedJob Place(const JobPlacementInput& job, const PlateSetupInput& setup) {
   PlacedJob placed;
