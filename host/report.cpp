@@ -444,7 +444,8 @@ std::string JobLabel(const PlacedJob& job, double font) {
   const PlateRect& a = job.area;
   const double inset = job.up == JobUp::kUp || job.up == JobUp::kLeft ? font * 0.8 : font * 0.5;
   const double x = a.x + (job.sizeKnown ? inset : font), y = a.y + (job.sizeKnown ? inset + font : -font * 0.4);
-  std::string out = "<g class=\"label\" data-label-for=\"" + std::to_string(job.number) + "\" style=\"--job:" +
+  const std::string flagged = job.outside ? " outside" : !job.overlaps.empty() ? " overlap" : "";
+  std::string out = "<g class=\"label" + flagged + "\" data-label-for=\"" + std::to_string(job.number) + "\" style=\"--job:" +
                     JobColour(job.number) + "\">";
   out += Text(x, y, "job-label", "<tspan class=\"job-number\">" + std::to_string(job.number) + "</tspan> " + Html(job.name));
   const std::string flags = JobFlagText(job);
@@ -654,12 +655,13 @@ code { font: 13px/1.4 "DejaVu Sans Mono", Menlo, Consolas, monospace; overflow-w
 .plate-drawing .overlap .area { stroke: #b45309; stroke-width: 2.4; stroke-dasharray: 10 4; }
 .plate-drawing .outside .area { stroke: #b91c1c; stroke-width: 2.6; stroke-dasharray: 12 4; }
 .plate-drawing .off-plate { fill: url(#hatch-outside); fill-opacity: 0.75; }
-.plate-drawing .overlap-region { fill: url(#hatch-overlap); fill-opacity: 0.55; stroke: #b45309; stroke-width: 1.5; stroke-dasharray: 5 3; vector-effect: non-scaling-stroke; pointer-events: none; }
+.plate-drawing .overlap-region { fill: url(#hatch-overlap); fill-opacity: 0.5; stroke: #b45309; stroke-width: 1.5; stroke-dasharray: 5 3; vector-effect: non-scaling-stroke; pointer-events: none; }
 .plate-drawing .plate-edge { fill: none; stroke: #334155; stroke-width: 2; vector-effect: non-scaling-stroke; pointer-events: none; }
 .plate-drawing .top-edge { stroke: var(--job); stroke-width: 6; stroke-linecap: butt; vector-effect: non-scaling-stroke; }
 .plate-drawing .up { fill: var(--job); stroke: var(--job); stroke-width: 2.5; vector-effect: non-scaling-stroke; }
 .plate-drawing .marker { stroke: var(--job); stroke-width: 2.5; vector-effect: non-scaling-stroke; }
 .plate-drawing .label { pointer-events: none; }
+.plate-drawing .label.overlap .job-flag { fill: #92400e; }
 .plate-drawing .job-label { font-weight: 600; paint-order: stroke; stroke: #fff; stroke-width: 4px; stroke-linejoin: round; }
 .plate-drawing .job-number { fill: var(--job); font-weight: 800; }
 .plate-drawing .job-flag { font-weight: 700; fill: #991b1b; paint-order: stroke; stroke: #fff; stroke-width: 4px; stroke-linejoin: round; font-size: calc(var(--font) * 0.8); letter-spacing: 0.03em; }
@@ -674,7 +676,7 @@ code { font: 13px/1.4 "DejaVu Sans Mono", Menlo, Consolas, monospace; overflow-w
 .legend { list-style: none; padding: 0; margin: 8px 0 0; }
 .legend li { display: flex; align-items: center; gap: 8px; margin: 5px 0; }
 .legend .key-box { width: 26px; height: 16px; flex: none; border-radius: 2px; }
-.legend .jobs a { color: inherit; }
+.legend.jobs a { color: inherit; text-decoration: none; border-bottom: 1px dotted var(--muted); }
 .note { margin: 6px 0; padding: 6px 10px; border-left: 4px solid var(--warning); background: #fffaf0; font-size: 14px; }
 .job-card { border: 1px solid var(--line); border-top: 5px solid var(--job); border-radius: 8px; padding: 16px 20px; margin: 0 0 24px; break-inside: avoid-page; }
 .job-card header { display: flex; flex-wrap: wrap; align-items: center; justify-content: space-between; gap: 8px; }
@@ -700,8 +702,9 @@ tr.level-2 td:first-child { box-shadow: inset 4px 0 var(--error); } tr.level-1 t
 .ink-name { font-weight: 600; }
 .inksel { font-size: 14px; margin: 6px 0 0; }
 details summary { cursor: pointer; margin: 16px 0 6px; }
-.section-nav { font-size: 14px; margin: 0 0 12px; }
-.section-nav a { margin-right: 12px; color: var(--accent); }
+.section-nav { font-size: 14px; margin: 14px 0 0; display: flex; gap: 8px; }
+.section-nav a { color: var(--accent); text-decoration: none; padding: 2px 12px; border: 1px solid var(--line); border-radius: 14px; }
+.section-nav a:hover { background: var(--panel); }
 h3.section-title { margin: 26px 0 8px; }
 table.items td.key { width: 22%; } table.items td.value { width: 40%; }
 footer { margin-top: 40px; color: var(--muted); font-size: 13px; }
@@ -716,6 +719,7 @@ footer { margin-top: 40px; color: var(--muted); font-size: 13px; }
   .job-card, table tr, .facts-panel { break-inside: avoid; }
   details > summary { list-style: none; }
   a { color: inherit; text-decoration: none; }
+  .section-nav { display: none; }
   .summary, .facts-panel, .job-card { background: none; }
   * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 }
