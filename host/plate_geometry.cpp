@@ -261,6 +261,12 @@ PlacedJob Place(const JobPlacementInput& job, const PlateSetupInput& setup) {
   placed.slot = {placed.area.x - margins[kLeft], placed.area.y - margins[kTop],
                  placed.area.width + margins[kLeft] + margins[kRight],
                  placed.area.height + margins[kTop] + margins[kBottom]};
+  for (const PlateRect* r : {&placed.page, &placed.area, &placed.slot})
+    if (!std::isfinite(r->x) || !std::isfinite(r->y) || !std::isfinite(r->Right()) || !std::isfinite(r->Bottom())) {
+      placed.placed = false;
+      placed.notes.push_back("not placed: its position and size leave the range of numbers");
+      break;
+    }
   return placed;
 }
 
@@ -315,9 +321,16 @@ PlateGeometry ComputePlateGeometry(const PlateInput& input) {
     if (!job.sizeKnown) continue;
     for (const PlacedJob& other : geometry.jobs)
       if (&other != &job && other.placed && other.sizeKnown && Overlap(job.area, other.area)) {
-        job.overlaps.push_back(other.number);
-        job.notes.push_back("overlaps job " + std::to_string(other.number));
+        if (job.overlaps.size() < kOverlapsListed) job.overlaps.push_back(other.number);
+        ++job.overlapCount;
       }
+    if (job.overlapCount == 0) continue;
+    std::string note = job.overlapCount == 1 ? "overlaps job " : "overlaps jobs ";
+    for (size_t i = 0; i < job.overlaps.size(); ++i)
+      note += (i == 0 ? "" : i + 1 == job.overlapCount ? " and " : ", ") + std::to_string(job.overlaps[i]);
+    if (job.overlapCount > job.overlaps.size())
+      note += " and " + std::to_string(job.overlapCount - job.overlaps.size()) + " more";
+    job.notes.push_back(note);
   }
   return geometry;
 }

@@ -59,6 +59,9 @@ namespace t2dhost {
 constexpr double kUnitsPerMillimetre = 100.0 / 25.4;
 constexpr double kUnitsPerInch = 100.0;
 
+// At most this many overlapping jobs are listed per job.
+constexpr size_t kOverlapsListed = 20;
+
 struct PlateRect {
   double x = 0, y = 0, width = 0, height = 0;
   double Right() const { return x + width; }
@@ -112,7 +115,10 @@ struct PlacedJob {
   JobUp up = JobUp::kUp;
   bool cropped = false;
   bool outside = false;       // the area leaves the plate
-  std::vector<int> overlaps;  // jobs whose areas share some of this one
+  // The first kOverlapsListed jobs whose areas share some of this one, and
+  // how many there are in all.
+  std::vector<int> overlaps;
+  size_t overlapCount = 0;
   std::vector<std::string> notes;
 };
 

@@ -354,8 +354,9 @@ const char* UpText(JobUp up) {
 
 // A round length near `target`: 1, 2 or 5 times a power of ten.
 double NiceLength(double target) {
-  if (!(target > 0)) return 1;
+  if (!(target > 0) || !std::isfinite(target)) return 1;
   const double power = std::pow(10.0, std::floor(std::log10(target)));
+  if (!(power > 0) || !std::isfinite(power)) return target;
   for (const double step : {5.0, 2.0, 1.0})
     if (step * power <= target) return step * power;
   return power;
@@ -384,8 +385,10 @@ std::string Text(double x, double y, const std::string& cls, const std::string& 
 std::string JobFlagText(const PlacedJob& job) {
   std::string flags;
   if (job.outside) flags = "OUTSIDE THE PLATE";
-  for (const int other : job.overlaps)
-    flags += (flags.empty() ? "" : " · ") + std::string("OVERLAPS JOB ") + std::to_string(other);
+  if (job.overlapCount > 0)
+    flags += (flags.empty() ? "" : " · ") +
+             (job.overlapCount == 1 ? "OVERLAPS JOB " + std::to_string(job.overlaps.front())
+                                    : "OVERLAPS " + std::to_string(job.overlapCount) + " JOBS");
   if (job.placed && !job.sizeKnown) flags += (flags.empty() ? "" : " · ") + std::string("SIZE UNKNOWN");
   return flags;
 }
@@ -465,6 +468,8 @@ std::string PlateSvg(const PlateGeometry& geometry) {
       include(job.page);
     }
   if (!extent) return "<p class=\"muted\">Nothing to draw: no plate size and no placed job.</p>\n";
+  if (!std::isfinite(extent->width) || !std::isfinite(extent->height))
+    return "<p class=\"note\">Nothing drawn: the plate and the jobs span more than numbers can hold.</p>\n";
   const double size = std::max({extent->width, extent->height, 1.0});
   const double font = size / 42, pad = size * 0.035;
   const double top = extent->y - pad - font * 2.2;
@@ -499,8 +504,10 @@ std::string PlateSvg(const PlateGeometry& geometry) {
     // A light grid every round number of millimetres.
     const double step = NiceLength(std::max(p.width, p.height) / kUnitsPerMillimetre / 8) * kUnitsPerMillimetre;
     std::string grid;
-    for (double x = step; x < p.width - step * 0.01; x += step) grid += "M" + Coordinate(x) + " 0V" + Coordinate(p.height);
-    for (double y = step; y < p.height - step * 0.01; y += step) grid += "M0 " + Coordinate(y) + "H" + Coordinate(p.width);
+    if (step > 0 && p.width / step < 100 && p.height / step < 100) {
+      for (double x = step; x < p.width - step * 0.01; x += step) grid += "M" + Coordinate(x) + " 0V" + Coordinate(p.height);
+      for (double y = step; y < p.height - step * 0.01; y += step) grid += "M0 " + Coordinate(y) + "H" + Coordinate(p.width);
+    }
     if (!grid.empty()) out += "<path class=\"grid\" d=\"" + grid + "\"/>\n";
   }
   if (showMaster) out += Rect(*geometry.master, "master") + "\n";
@@ -584,8 +591,11 @@ std::string PlacementFacts(const PlacedJob& job, const JobPlacementInput& input)
 std::string Chips(const PlacedJob& job) {
   std::string out;
   if (job.outside) out += "<span class=\"chip outside\">outside the plate</span>";
-  for (const int other : job.overlaps)
-    out += "<span class=\"chip overlap\">overlaps job " + std::to_string(other) + "</span>";
+  if (job.overlapCount > 0)
+    out += "<span class=\"chip overlap\">" +
+           (job.overlapCount == 1 ? "overlaps job " + std::to_string(job.overlaps.front())
+                                  : "overlaps " + std::to_string(job.overlapCount) + " jobs") +
+           "</span>";
   if (job.cropped) out += "<span class=\"chip\">cropped</span>";
   if (job.placed && job.turns != 0) out += "<span class=\"chip\">turned " + std::to_string(job.turns * 90) + "°</span>";
   if (!job.placed) out += "<span class=\"chip outside\">not placed</span>";

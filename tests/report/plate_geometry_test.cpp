@@ -134,6 +134,18 @@ TEST(PlateGeometry, FlagsJobsOutsideThePlateAndOverlaps) {
             g.jobs[1].notes.end());
 }
 
+TEST(PlateGeometry, ListsAtMostTwentyOverlapsAndRefusesNumbersOutOfRange) {
+  PlateInput input;
+  for (int n = 1; n <= 30; ++n) input.jobs.push_back(BaseJob(n));
+  input.jobs[29].hScale = 1e306;  // 1000 units wide times that leaves the doubles
+  const auto g = ComputePlateGeometry(input);
+  EXPECT_EQ(g.jobs[0].overlaps.size(), 20u);
+  EXPECT_EQ(g.jobs[0].overlapCount, 28u);
+  const std::string& note = g.jobs[0].notes.back();
+  EXPECT_EQ(note.substr(0, 23) + note.substr(note.size() - 19), "overlaps jobs 2, 3, 4, , 20, 21 and 8 more");
+  EXPECT_FALSE(g.jobs[29].placed);
+}
+
 TEST(PlateGeometry, ReadsTheResultsItemsAndJobDictionaries) {
   const Json result = Json::parse(R"json({
     "dictionary": {

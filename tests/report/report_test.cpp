@@ -98,6 +98,14 @@ TEST(Report, SurvivesAResultWithoutItsParts) {
     EXPECT_NE(page.find("</html>"), std::string::npos) << text;
     EXPECT_NE(page.find("plate size unknown"), std::string::npos) << text;
   }
+  // A plate and a job farther apart than doubles reach: nothing drawn, no "inf" written.
+  ReportInput far;
+  far.result = Json::parse(R"json({"dictionary": {"setup": [{"key": "rsx", "value": "1e308"}, {"key": "rsy", "value": "1"}],
+    "jobs": {"1": [{"key": "hpos", "value": "-1e308"}, {"key": "vpos", "value": "0"}]}},
+    "jobDictionaries": [{"HSize": 254, "VSize": 254}]})json");
+  const std::string page = ReportHtml(far);
+  EXPECT_NE(page.find("Nothing drawn"), std::string::npos);
+  EXPECT_FALSE(std::regex_search(page, std::regex("[^a-z](inf|nan)[^a-z]")));
 }
 
 #ifdef T2D_HOST_PROGRAM
