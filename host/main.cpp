@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     CLI::App* report = app.add_subcommand("report", "Convert TASKFILE and write a page that shows the plate, the "
                                                     "jobs, the parameter dictionary and the log");
     report->add_option("TASKFILE", taskFile, "The task file (JSON)")->required();
-    report->add_option("-o,--output", output, "The page to write")->option_text("FILE.html")->required();
+    report->add_option("-o,--output", output, "The page to write (required)")->option_text("FILE.html")->required();
     report->add_option("--flavour", flavour, "Convert with the flavour that the shared library LIB exports")
         ->option_text("LIB.so");
 

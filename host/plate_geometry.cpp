@@ -235,11 +235,10 @@ PlacedJob Place(const JobPlacementInput& job, const PlateSetupInput& setup) {
     if (s2 == 0) s2 = job.height;
     placed.cropped = areaSet && job.width != 0 && job.height != 0;
     if (placed.cropped)
-      crops = Turned({static_cast<double>(s0) / kMicrometresPerUnit,
-                      static_cast<double>(job.width - s3) / kMicrometresPerUnit,
-                      static_cast<double>(job.height - s2) / kMicrometresPerUnit,
-                      static_cast<double>(s1) / kMicrometresPerUnit},
-                     placed.turns);
+      crops = Turned(
+          {static_cast<double>(s0) / kMicrometresPerUnit, static_cast<double>(job.width - s3) / kMicrometresPerUnit,
+           static_cast<double>(job.height - s2) / kMicrometresPerUnit, static_cast<double>(s1) / kMicrometresPerUnit},
+          placed.turns);
   }
   placed.area = {placed.page.x + crops[kLeft], placed.page.y + crops[kTop],
                  std::max(0.0, placed.page.width - crops[kLeft] - crops[kRight]),
@@ -250,10 +249,10 @@ PlacedJob Place(const JobPlacementInput& job, const PlateSetupInput& setup) {
   // The margins, scaled along their side and stretched like positions.
   Sides margins{};
   if (!plain)
-    margins = Stretched(Turned({job.top * job.vScale, job.right * job.hScale, job.bottom * job.vScale,
-                                job.left * job.hScale},
-                               placed.turns),
-                        h, v);
+    margins =
+        Stretched(Turned({job.top * job.vScale, job.right * job.hScale, job.bottom * job.vScale, job.left * job.hScale},
+                         placed.turns),
+                  h, v);
   placed.marginTop = margins[kTop];
   placed.marginRight = margins[kRight];
   placed.marginBottom = margins[kBottom];
@@ -297,9 +296,10 @@ PlateGeometry ComputePlateGeometry(const PlateInput& input) {
     geometry.master = PlateRect{0, 0, static_cast<double>(*setup.masterWidth) / kMicrometresPerUnit,
                                 static_cast<double>(*setup.masterHeight) / kMicrometresPerUnit};
   if (setup.topDistortion && setup.bottomDistortion && !(*setup.topDistortion == *setup.bottomDistortion))
-    geometry.notes.push_back("the top and bottom edges are stretched differently (\"TopDistortion\" and "
-                             "\"HorizontalDistortion\"); the drawing shows the plate as a rectangle, and the "
-                             "positions took no horizontal factor");
+    geometry.notes.push_back(
+        "the top and bottom edges are stretched differently (\"TopDistortion\" and "
+        "\"HorizontalDistortion\"); the drawing shows the plate as a rectangle, and the "
+        "positions took no horizontal factor");
 
   for (const JobPlacementInput& job : input.jobs) geometry.jobs.push_back(Place(job, setup));
 

@@ -70,10 +70,10 @@ struct PlateRect {
 
 // The setup items that draw the plate.
 struct PlateSetupInput {
-  std::optional<double> width, height;       // "rsx", "rsy"
-  double vFactor = 1.0, hFactor = 1.0;        // "shrexp" / 10000
-  std::optional<double> topDistortion;        // "TopDistortion"
-  std::optional<double> bottomDistortion;     // "HorizontalDistortion"
+  std::optional<double> width, height;     // "rsx", "rsy"
+  double vFactor = 1.0, hFactor = 1.0;     // "shrexp" / 10000
+  std::optional<double> topDistortion;     // "TopDistortion"
+  std::optional<double> bottomDistortion;  // "HorizontalDistortion"
   // The master's own plate size ("Info"), in micrometres, where known.
   std::optional<int64_t> masterWidth, masterHeight;
 };
@@ -83,13 +83,13 @@ struct PlateSetupInput {
 struct JobPlacementInput {
   int number = 0;
   std::string name;
-  std::optional<double> hpos, vpos;                   // "hpos", "vpos"
-  double top = 0, bottom = 0, left = 0, right = 0;    // "job_mtop", "job_mbot", "job_mlft", "job_mrit"
-  int64_t quarterTurns = 0;                           // "rot"
-  double vScale = 1.0, hScale = 1.0;                  // "scale"
-  int64_t width = 0, height = 0;                      // "HSize", "VSize"
-  std::optional<std::array<int64_t, 4>> selectArea;   // "SelectArea": top, left, bottom, right
-  std::vector<std::string> problems;                  // items that could not be read
+  std::optional<double> hpos, vpos;                  // "hpos", "vpos"
+  double top = 0, bottom = 0, left = 0, right = 0;   // "job_mtop", "job_mbot", "job_mlft", "job_mrit"
+  int64_t quarterTurns = 0;                          // "rot"
+  double vScale = 1.0, hScale = 1.0;                 // "scale"
+  int64_t width = 0, height = 0;                     // "HSize", "VSize"
+  std::optional<std::array<int64_t, 4>> selectArea;  // "SelectArea": top, left, bottom, right
+  std::vector<std::string> problems;                 // items that could not be read
 };
 
 struct PlateInput {
@@ -114,7 +114,7 @@ struct PlacedJob {
   int turns = 0;  // quarter turns, 0 to 3
   JobUp up = JobUp::kUp;
   bool cropped = false;
-  bool outside = false;       // the area leaves the plate
+  bool outside = false;  // the area leaves the plate
   // The first kOverlapsListed jobs whose areas share some of this one, and
   // how many there are in all.
   std::vector<int> overlaps;

@@ -18,18 +18,29 @@ namespace {
 // control characters shown as their visible pictures (U+2400 on), bytes
 // that are not UTF-8 replaced.
 std::string Html(const std::string& raw) {
-  const bool plainAscii = std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const bool plainAscii =
+      std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   const std::string text = plainAscii ? raw : Json::parse(QuotedText(raw)).get<std::string>();
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
       default:
         if (byte < 0x20) {
           out += "\xE2\x90";  // U+2400 + byte
@@ -101,7 +112,8 @@ std::vector<LogEntry> LogEntries(const Json& result) {
       entry.argument = ValueText(*argument);
     }
     entry.step = StringOr(Member(item, "step"));
-    if (const Json* job = Member(item, "job"); job != nullptr && job->is_number_integer()) entry.job = job->get<int64_t>();
+    if (const Json* job = Member(item, "job"); job != nullptr && job->is_number_integer())
+      entry.job = job->get<int64_t>();
     entries.push_back(std::move(entry));
   }
   return entries;
@@ -121,7 +133,6 @@ bool LogNamesJobs(const Json& result) {
 
 struct Write {
   std::string value;
-  const Json* comment = nullptr;
   std::string step;
   std::optional<int64_t> job;
 };
@@ -141,7 +152,6 @@ std::optional<Writes> TraceWrites(const Json& result) {
     for (const Json& w : *list) {
       Write write;
       write.value = StringOr(Member(w, "value"));
-      write.comment = Member(w, "comment");
       write.step = StringOr(Member(run, "step"));
       write.job = job;
       writes[{StringOr(Member(w, "section")), StringOr(Member(w, "key"))}].push_back(std::move(write));
@@ -173,7 +183,8 @@ std::string StepText(const Write& write) {
 // one) and, with a trace, the step that wrote each and the values it replaced.
 std::string ItemsTable(const Json& items, const std::string& section, const std::optional<Writes>& writes) {
   if (!items.is_array() || items.empty()) return "<p class=\"muted\">No items.</p>\n";
-  const bool comments = std::any_of(items.begin(), items.end(), [](const Json& i) { return Member(i, "comment") != nullptr; });
+  const bool comments =
+      std::any_of(items.begin(), items.end(), [](const Json& i) { return Member(i, "comment") != nullptr; });
   std::string out = "<table class=\"items\">\n<thead><tr><th>Key</th><th>Value</th>";
   if (comments) out += "<th>Comment</th>";
   if (writes) out += "<th>Written by</th>";
@@ -196,7 +207,10 @@ std::string ItemsTable(const Json& items, const std::string& section, const std:
     out += "</td>";
     if (comments) out += CommentCell(Member(item, "comment"));
     if (writes)
-      out += "<td class=\"step\">" + (history != nullptr ? Html(StepText(history->back())) : std::string("<span class=\"muted\">not traced</span>")) + "</td>";
+      out += "<td class=\"step\">" +
+             (history != nullptr ? Html(StepText(history->back()))
+                                 : std::string("<span class=\"muted\">not traced</span>")) +
+             "</td>";
     out += "</tr>\n";
   }
   return out + "</tbody></table>\n";
@@ -313,8 +327,9 @@ std::string InksBlock(const Json& items) {
                 (!family.empty() && !dot.empty() ? ", " : "") +
                 (dot.empty() ? std::string() : "dot shape <b>" + Html(dot) + "</b>") + "</p>\n";
   if (inks.empty()) return "<p class=\"muted\">No ink entries.</p>\n" + screening;
-  std::string out = "<table class=\"inks\">\n<thead><tr><th></th><th>Ink</th><th>Book</th><th>Ruling</th>"
-                    "<th>Angle</th><th>Dot shape</th><th>Entry</th></tr></thead>\n<tbody>\n";
+  std::string out =
+      "<table class=\"inks\">\n<thead><tr><th></th><th>Ink</th><th>Book</th><th>Ruling</th>"
+      "<th>Angle</th><th>Dot shape</th><th>Entry</th></tr></thead>\n<tbody>\n";
   for (const Ink& ink : inks) {
     const std::string colour = ProcessColour(ink.name);
     out += "<tr><td>" +
@@ -336,7 +351,8 @@ std::string InksBlock(const Json& items) {
 
 // ---- The plate drawing -----------------------------------------------------
 
-const char* const kJobColours[] = {"#2563eb", "#0d9488", "#7c3aed", "#16a34a", "#0369a1", "#a21caf", "#4d7c0f", "#4338ca"};
+const char* const kJobColours[] = {"#2563eb", "#0d9488", "#7c3aed", "#16a34a",
+                                   "#0369a1", "#a21caf", "#4d7c0f", "#4338ca"};
 
 std::string JobColour(int number) {
   return kJobColours[static_cast<size_t>(std::max(number, 1) - 1) % (sizeof kJobColours / sizeof kJobColours[0])];
@@ -344,10 +360,14 @@ std::string JobColour(int number) {
 
 const char* UpText(JobUp up) {
   switch (up) {
-    case JobUp::kUp: return "up";
-    case JobUp::kLeft: return "to the left";
-    case JobUp::kDown: return "down";
-    case JobUp::kRight: return "to the right";
+    case JobUp::kUp:
+      return "up";
+    case JobUp::kLeft:
+      return "to the left";
+    case JobUp::kDown:
+      return "down";
+    case JobUp::kRight:
+      return "to the right";
   }
   return "up";
 }
@@ -377,18 +397,19 @@ std::string Rect(const PlateRect& r, const std::string& cls, const std::string& 
          Coordinate(r.width) + "\" height=\"" + Coordinate(r.height) + "\"" + extra + "/>";
 }
 
-std::string Text(double x, double y, const std::string& cls, const std::string& content, const std::string& extra = "") {
-  return "<text class=\"" + cls + "\" x=\"" + Coordinate(x) + "\" y=\"" + Coordinate(y) + "\"" + extra + ">" +
-         content + "</text>";
+std::string Text(double x, double y, const std::string& cls, const std::string& content,
+                 const std::string& extra = "") {
+  return "<text class=\"" + cls + "\" x=\"" + Coordinate(x) + "\" y=\"" + Coordinate(y) + "\"" + extra + ">" + content +
+         "</text>";
 }
 
 std::string JobFlagText(const PlacedJob& job) {
   std::string flags;
   if (job.outside) flags = "OUTSIDE THE PLATE";
   if (job.overlapCount > 0)
-    flags += (flags.empty() ? "" : " · ") +
-             (job.overlapCount == 1 ? "OVERLAPS JOB " + std::to_string(job.overlaps.front())
-                                    : "OVERLAPS " + std::to_string(job.overlapCount) + " JOBS");
+    flags += (flags.empty() ? "" : " · ") + (job.overlapCount == 1
+                                                 ? "OVERLAPS JOB " + std::to_string(job.overlaps.front())
+                                                 : "OVERLAPS " + std::to_string(job.overlapCount) + " JOBS");
   if (job.placed && !job.sizeKnown) flags += (flags.empty() ? "" : " · ") + std::string("SIZE UNKNOWN");
   return flags;
 }
@@ -401,8 +422,8 @@ std::string JobGroup(const PlacedJob& job, double font) {
   if (!job.overlaps.empty()) cls += " overlap";
   if (!job.placed) cls += " unplaced";
   const std::string title = JobTitle(job.number, job.name);
-  std::string out = "<g data-job=\"" + std::to_string(job.number) + "\" class=\"" + cls + "\" style=\"--job:" +
-                    JobColour(job.number) + "\" aria-label=\"" + Html(title) + "\">";
+  std::string out = "<g data-job=\"" + std::to_string(job.number) + "\" class=\"" + cls +
+                    "\" style=\"--job:" + JobColour(job.number) + "\" aria-label=\"" + Html(title) + "\">";
   if (!job.placed) return out + "<title>" + Html(title) + ": not placed</title></g>\n";
   const PlateRect& a = job.area;
   out += "<a href=\"#job-" + std::to_string(job.number) + "\"><title>" + Html(title) + " — " +
@@ -423,13 +444,27 @@ std::string JobGroup(const PlacedJob& job, double font) {
   const double cx = a.x + a.width / 2, cy = a.y + a.height / 2;
   double x1 = a.x, y1 = a.y, x2 = a.Right(), y2 = a.y, dx = 0, dy = -1;
   switch (job.up) {
-    case JobUp::kUp: break;
-    case JobUp::kLeft: x2 = a.x; y2 = a.Bottom(); dx = -1; dy = 0; break;
-    case JobUp::kDown: y1 = y2 = a.Bottom(); dy = 1; break;
-    case JobUp::kRight: x1 = x2 = a.Right(); y2 = a.Bottom(); dx = 1; dy = 0; break;
+    case JobUp::kUp:
+      break;
+    case JobUp::kLeft:
+      x2 = a.x;
+      y2 = a.Bottom();
+      dx = -1;
+      dy = 0;
+      break;
+    case JobUp::kDown:
+      y1 = y2 = a.Bottom();
+      dy = 1;
+      break;
+    case JobUp::kRight:
+      x1 = x2 = a.Right();
+      y2 = a.Bottom();
+      dx = 1;
+      dy = 0;
+      break;
   }
-  out += "<line class=\"top-edge\" x1=\"" + Coordinate(x1) + "\" y1=\"" + Coordinate(y1) + "\" x2=\"" +
-         Coordinate(x2) + "\" y2=\"" + Coordinate(y2) + "\"/>";
+  out += "<line class=\"top-edge\" x1=\"" + Coordinate(x1) + "\" y1=\"" + Coordinate(y1) + "\" x2=\"" + Coordinate(x2) +
+         "\" y2=\"" + Coordinate(y2) + "\"/>";
   const double reach = std::min(a.width, a.height) * 0.3, head = std::min(font * 0.9, reach * 0.5);
   const double tipX = cx + dx * reach, tipY = cy + dy * reach, baseX = tipX - dx * head, baseY = tipY - dy * head;
   out += "<path class=\"up\" d=\"M" + Coordinate(cx) + " " + Coordinate(cy) + "L" + Coordinate(baseX) + " " +
@@ -448,9 +483,10 @@ std::string JobLabel(const PlacedJob& job, double font) {
   const double inset = job.up == JobUp::kUp || job.up == JobUp::kLeft ? font * 0.8 : font * 0.5;
   const double x = a.x + (job.sizeKnown ? inset : font), y = a.y + (job.sizeKnown ? inset + font : -font * 0.4);
   const std::string flagged = job.outside ? " outside" : !job.overlaps.empty() ? " overlap" : "";
-  std::string out = "<g class=\"label" + flagged + "\" data-label-for=\"" + std::to_string(job.number) + "\" style=\"--job:" +
-                    JobColour(job.number) + "\">";
-  out += Text(x, y, "job-label", "<tspan class=\"job-number\">" + std::to_string(job.number) + "</tspan> " + Html(job.name));
+  std::string out = "<g class=\"label" + flagged + "\" data-label-for=\"" + std::to_string(job.number) +
+                    "\" style=\"--job:" + JobColour(job.number) + "\">";
+  out += Text(x, y, "job-label",
+              "<tspan class=\"job-number\">" + std::to_string(job.number) + "</tspan> " + Html(job.name));
   const std::string flags = JobFlagText(job);
   if (!flags.empty()) out += Text(x, y + font * 1.25, "job-flag", Html(flags));
   return out + "</g>\n";
@@ -482,7 +518,8 @@ std::string PlateSvg(const PlateGeometry& geometry) {
   std::string out = "<svg class=\"plate-drawing\" viewBox=\"" + Coordinate(view.x) + " " + Coordinate(view.y) + " " +
                     Coordinate(view.width) + " " + Coordinate(view.height) +
                     "\" role=\"img\" aria-label=\"The plate drawn to scale with the jobs placed on it\" "
-                    "style=\"--font:" + Coordinate(font) + "px\">\n";
+                    "style=\"--font:" +
+                    Coordinate(font) + "px\">\n";
   const double hatch = size / 110;
   const auto pattern = [hatch](const char* id, const char* angle, const char* background, const char* stripe) {
     return std::string("<pattern id=\"") + id + "\" patternUnits=\"userSpaceOnUse\" width=\"" + Coordinate(hatch) +
@@ -495,8 +532,8 @@ std::string PlateSvg(const PlateGeometry& geometry) {
   // Everything but the plate: where a job's area is hatched as outside.
   out += "<mask id=\"off-plate\" maskUnits=\"userSpaceOnUse\" x=\"" + Coordinate(view.x) + "\" y=\"" +
          Coordinate(view.y) + "\" width=\"" + Coordinate(view.width) + "\" height=\"" + Coordinate(view.height) +
-         "\">" + Rect(view, "", " fill=\"#fff\"") + (geometry.plate ? Rect(*geometry.plate, "", " fill=\"#000\"") : "") +
-         "</mask></defs>\n";
+         "\">" + Rect(view, "", " fill=\"#fff\"") +
+         (geometry.plate ? Rect(*geometry.plate, "", " fill=\"#000\"") : "") + "</mask></defs>\n";
   out += "<g id=\"plate-frame\">\n";
   if (geometry.plate) {
     const PlateRect& p = *geometry.plate;
@@ -505,8 +542,10 @@ std::string PlateSvg(const PlateGeometry& geometry) {
     const double step = NiceLength(std::max(p.width, p.height) / kUnitsPerMillimetre / 8) * kUnitsPerMillimetre;
     std::string grid;
     if (step > 0 && p.width / step < 100 && p.height / step < 100) {
-      for (double x = step; x < p.width - step * 0.01; x += step) grid += "M" + Coordinate(x) + " 0V" + Coordinate(p.height);
-      for (double y = step; y < p.height - step * 0.01; y += step) grid += "M0 " + Coordinate(y) + "H" + Coordinate(p.width);
+      for (double x = step; x < p.width - step * 0.01; x += step)
+        grid += "M" + Coordinate(x) + " 0V" + Coordinate(p.height);
+      for (double y = step; y < p.height - step * 0.01; y += step)
+        grid += "M0 " + Coordinate(y) + "H" + Coordinate(p.width);
     }
     if (!grid.empty()) out += "<path class=\"grid\" d=\"" + grid + "\"/>\n";
   }
@@ -519,8 +558,10 @@ std::string PlateSvg(const PlateGeometry& geometry) {
       const PlacedJob &a = geometry.jobs[i], &b = geometry.jobs[j];
       if (std::find(a.overlaps.begin(), a.overlaps.end(), b.number) == a.overlaps.end()) continue;
       const double x = std::max(a.area.x, b.area.x), y = std::max(a.area.y, b.area.y);
-      const PlateRect meet{x, y, std::min(a.area.Right(), b.area.Right()) - x, std::min(a.area.Bottom(), b.area.Bottom()) - y};
-      out += Rect(meet, "overlap-region", " data-jobs=\"" + std::to_string(a.number) + " " + std::to_string(b.number) + "\"");
+      const PlateRect meet{x, y, std::min(a.area.Right(), b.area.Right()) - x,
+                           std::min(a.area.Bottom(), b.area.Bottom()) - y};
+      out += Rect(meet, "overlap-region",
+                  " data-jobs=\"" + std::to_string(a.number) + " " + std::to_string(b.number) + "\"");
     }
   out += "\n";
   if (geometry.plate) {
@@ -528,14 +569,17 @@ std::string PlateSvg(const PlateGeometry& geometry) {
     out += Rect(p, "plate-edge") + "\n";
     out += Text(p.x, p.y - font * 0.7, "dimension", "0,0 — positions are measured from this corner");
     out += Text(p.Right(), p.y - font * 0.7, "dimension end", Html(Millimetres(p.width) + " · " + Inches(p.width)));
-    out += Text(p.x - font * 0.7, p.y + p.height / 2, "dimension middle", Html(Millimetres(p.height) + " · " + Inches(p.height)),
-                " transform=\"rotate(-90 " + Coordinate(p.x - font * 0.7) + " " + Coordinate(p.y + p.height / 2) + ")\"");
+    out +=
+        Text(p.x - font * 0.7, p.y + p.height / 2, "dimension middle",
+             Html(Millimetres(p.height) + " · " + Inches(p.height)),
+             " transform=\"rotate(-90 " + Coordinate(p.x - font * 0.7) + " " + Coordinate(p.y + p.height / 2) + ")\"");
     out += "\n";
   }
   if (showMaster) {
     const PlateRect& m = *geometry.master;
     out += Text(m.Right(), std::max(m.Bottom(), extent->Bottom()) + font * 1.3, "dimension end master-label",
-                Html("dashed: the master's own size, " + Millimetres(m.width) + " × " + Millimetres(m.height))) + "\n";
+                Html("dashed: the master's own size, " + Millimetres(m.width) + " × " + Millimetres(m.height))) +
+           "\n";
   }
   for (const PlacedJob& job : geometry.jobs) out += JobLabel(job, font);
 
@@ -607,8 +651,8 @@ std::string JobCard(const PlacedJob& job, const JobPlacementInput& input, const 
                     const std::optional<Writes>& writes) {
   const std::string n = std::to_string(job.number);
   std::string out = "<article class=\"job-card\" id=\"job-" + n + "\" style=\"--job:" + JobColour(job.number) + "\">\n";
-  out += "<header><h3><span class=\"job-dot\"></span>" + Html(JobTitle(job.number, job.name)) + "</h3><div class=\"chips\">" +
-         Chips(job) + "</div></header>\n";
+  out += "<header><h3><span class=\"job-dot\"></span>" + Html(JobTitle(job.number, job.name)) +
+         "</h3><div class=\"chips\">" + Chips(job) + "</div></header>\n";
   for (const std::string& note : job.notes) out += "<p class=\"note\">" + Html(note) + "</p>\n";
   out += "<div class=\"job-columns\"><section><h4>Placement</h4>\n" + PlacementFacts(job, input) +
          "</section><section><h4>Inks</h4>\n" + InksBlock(items) + "</section></div>\n";
@@ -760,8 +804,9 @@ std::string SummaryBlock(const ReportInput& input, const PlateGeometry& geometry
   const std::string device = TaskItem(dictionary, "DeviceName"), taskId = TaskItem(dictionary, "TaskID");
   if (!device.empty()) out += cell("Device", Html(device));
   if (!taskId.empty()) out += cell("Task", Html(taskId));
-  out += cell("Plate", geometry.plate ? Html(Millimetres(geometry.plate->width) + " × " + Millimetres(geometry.plate->height))
-                                      : std::string("unknown"));
+  out += cell("Plate", geometry.plate
+                           ? Html(Millimetres(geometry.plate->width) + " × " + Millimetres(geometry.plate->height))
+                           : std::string("unknown"));
   out += cell("Jobs", std::to_string(geometry.jobs.size()));
   size_t flagged = 0;
   for (const PlacedJob& job : geometry.jobs) flagged += (job.outside || !job.overlaps.empty() || !job.placed) ? 1 : 0;
@@ -793,7 +838,8 @@ std::string FactsPanel(const PlateGeometry& geometry, const PlateInput& input) {
     out += "<dt>Size</dt><dd>unknown</dd>";
   }
   if (geometry.master)
-    out += "<dt>Master</dt><dd>" + Html(Millimetres(geometry.master->width) + " × " + Millimetres(geometry.master->height)) +
+    out += "<dt>Master</dt><dd>" +
+           Html(Millimetres(geometry.master->width) + " × " + Millimetres(geometry.master->height)) +
            (geometry.plate && SameSize(*geometry.master, *geometry.plate) ? std::string(" (the same)")
                                                                           : std::string(" (its own size, dashed)")) +
            "</dd>";
@@ -811,14 +857,20 @@ std::string FactsPanel(const PlateGeometry& geometry, const PlateInput& input) {
     if (!job.placed) out += " <span class=\"chip outside\">not placed</span>";
     out += "</li>";
   }
-  out += "</ul><h3 style=\"margin-top:14px\">Key</h3><ul class=\"legend\">"
-         "<li><span class=\"key-box\" style=\"background:#2563eb48;border:2px solid #2563eb\"></span>the area the job exposes</li>"
-         "<li><span class=\"key-box\" style=\"background:#2563eb1a;border:1px dashed #2563eb\"></span>its margins</li>"
-         "<li><span class=\"key-box\" style=\"border-top:6px solid #2563eb\"></span>the job's top edge; the arrow points to it</li>"
-         "<li><span class=\"key-box\" style=\"background:repeating-linear-gradient(45deg,#fde8e8 0 3px,#e66 3px 5px);border:2px dashed #b91c1c\"></span>outside the plate: red dashes, the part off the plate hatched</li>"
-         "<li><span class=\"key-box\" style=\"background:repeating-linear-gradient(-45deg,#fff4db 0 3px,#e9a94a 3px 5px);border:2px dashed #b45309\"></span>overlapping jobs: amber dashes, the shared part hatched</li>"
-         "<li><span class=\"key-box\" style=\"border:2px dashed #475569\"></span>the master's own size, where the plate differs</li>"
-         "</ul></aside>\n";
+  out +=
+      "</ul><h3 style=\"margin-top:14px\">Key</h3><ul class=\"legend\">"
+      "<li><span class=\"key-box\" style=\"background:#2563eb48;border:2px solid #2563eb\"></span>the area the job "
+      "exposes</li>"
+      "<li><span class=\"key-box\" style=\"background:#2563eb1a;border:1px dashed #2563eb\"></span>its margins</li>"
+      "<li><span class=\"key-box\" style=\"border-top:6px solid #2563eb\"></span>the job's top edge; the arrow points "
+      "to it</li>"
+      "<li><span class=\"key-box\" style=\"background:repeating-linear-gradient(45deg,#fde8e8 0 3px,#e66 3px "
+      "5px);border:2px dashed #b91c1c\"></span>outside the plate: red dashes, the part off the plate hatched</li>"
+      "<li><span class=\"key-box\" style=\"background:repeating-linear-gradient(-45deg,#fff4db 0 3px,#e9a94a 3px "
+      "5px);border:2px dashed #b45309\"></span>overlapping jobs: amber dashes, the shared part hatched</li>"
+      "<li><span class=\"key-box\" style=\"border:2px dashed #475569\"></span>the master's own size, where the plate "
+      "differs</li>"
+      "</ul></aside>\n";
   return out;
 }
 
@@ -837,15 +889,19 @@ std::string ReportHtml(const ReportInput& input) {
   const std::optional<Writes> writes = TraceWrites(result);
   const Json* dictionary = Member(result, "dictionary");
 
-  std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
-                    Html("Plate report · " + input.taskFileName) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<main>\n";
-  out += "<header>\n<h1>Plate report</h1>\n<p class=\"subtitle\">ticket2dict report of <code>" + Html(input.taskFileName) +
+  std::string out =
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
+      Html("Plate report · " + input.taskFileName) + "</title>\n<style>" + kStyle +
+      "</style>\n</head>\n<body>\n<main>\n";
+  out += "<header>\n<h1>Plate report</h1>\n<p class=\"subtitle\">ticket2dict report of <code>" +
+         Html(input.taskFileName) +
          "</code>: where the RIP will place each job, and the parameter dictionary it receives.</p>\n";
   out += FindingsBlock(input.findings);
   out += SummaryBlock(input, geometry, log) + "</header>\n";
-  out += "<nav class=\"section-nav\"><a href=\"#plate\">Plate</a><a href=\"#jobs\">Jobs</a><a href=\"#dictionary\">"
-         "Parameter dictionary</a><a href=\"#log\">Log</a></nav>\n";
+  out +=
+      "<nav class=\"section-nav\"><a href=\"#plate\">Plate</a><a href=\"#jobs\">Jobs</a><a href=\"#dictionary\">"
+      "Parameter dictionary</a><a href=\"#log\">Log</a></nav>\n";
 
   out += "<section id=\"plate\">\n<h2>The plate</h2>\n<div class=\"plate-layout\">\n<div>" + PlateSvg(geometry) +
          "</div>\n" + FactsPanel(geometry, plateInput) + "</div>\n</section>\n";
@@ -863,8 +919,9 @@ std::string ReportHtml(const ReportInput& input) {
   }
   out += "</section>\n";
 
-  out += "<section id=\"dictionary\">\n<h2>Parameter dictionary</h2>\n"
-         "<p class=\"muted\">One table per section; the job sections are in their jobs above.";
+  out +=
+      "<section id=\"dictionary\">\n<h2>Parameter dictionary</h2>\n"
+      "<p class=\"muted\">One table per section; the job sections are in their jobs above.";
   if (!writes) out += " Run with a trace to see the step that wrote each item.";
   out += "</p>\n";
   if (dictionary != nullptr)
@@ -876,8 +933,9 @@ std::string ReportHtml(const ReportInput& input) {
   out += "</section>\n";
 
   out += "<section id=\"log\">\n<h2>Log</h2>\n" + LogTable(log, logSteps, logJobs) + "</section>\n";
-  out += "<footer>Lengths are drawn from the items the RIP receives, in hundredths of an inch (1 unit = 0.254 mm); "
-         "positions are measured from the plate's top-left corner.</footer>\n</main>\n</body>\n</html>\n";
+  out +=
+      "<footer>Lengths are drawn from the items the RIP receives, in hundredths of an inch (1 unit = 0.254 mm); "
+      "positions are measured from the plate's top-left corner.</footer>\n</main>\n</body>\n</html>\n";
   return out;
 }
 

@@ -86,7 +86,8 @@ void Expect(bool holds, const std::string& what) {
 void ExpectBox(const Json& measured, const PlateRect& expected, const std::string& what) {
   if (!measured.is_array() || measured.size() != 4) return Expect(false, what + ": not drawn");
   const double values[4] = {expected.x, expected.y, expected.width, expected.height};
-  const double tolerance = 1e-5 * std::max({1.0, std::fabs(expected.x) + expected.width, std::fabs(expected.y) + expected.height});
+  const double tolerance =
+      1e-5 * std::max({1.0, std::fabs(expected.x) + expected.width, std::fabs(expected.y) + expected.height});
   for (size_t i = 0; i < 4; ++i)
     Expect(std::fabs(measured[i].get<double>() - values[i]) <= tolerance,
            what + " is drawn at " + measured.dump() + ", the geometry puts it at [" + std::to_string(values[0]) + "," +
@@ -130,7 +131,8 @@ int main(int argc, char** argv) {
          "--disable-component-update", "--disable-sync", "--user-data-dir=" + work.File("profile"),
          "--host-resolver-rules=MAP * ~NOTFOUND", "--proxy-server=127.0.0.1:9", "--enable-logging=stderr", "--v=0",
          "--window-size=1400,1000", "--dump-dom", "file://" + work.File("measure.html")});
-    if (browser.exitCode != 0) throw std::runtime_error("chromium failed (" + std::to_string(browser.exitCode) + "): " + browser.err);
+    if (browser.exitCode != 0)
+      throw std::runtime_error("chromium failed (" + std::to_string(browser.exitCode) + "): " + browser.err);
     std::stringstream log(browser.err);
     for (std::string line; std::getline(log, line);)
       Expect(line.find(":CONSOLE") == std::string::npos, "console message: " + line);
@@ -140,7 +142,8 @@ int main(int argc, char** argv) {
 
     // Where the geometry puts everything, from the same conversion in process.
     unsetenv("QX_SERVER");
-    if (!__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__()) throw std::runtime_error("the framework did not initialize");
+    if (!__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__())
+      throw std::runtime_error("the framework did not initialize");
     const t2dhost::TaskFile file = t2dhost::ReadTaskFile(task);
     t2dhost::Conversion conversion(file);
     conversion.Run();
@@ -152,8 +155,8 @@ int main(int argc, char** argv) {
     const t2dhost::PlateGeometry geometry = t2dhost::ComputePlateGeometry(input);
 
     Expect(drawn["fetched"].empty(), "the page fetched " + drawn["fetched"].dump());
-    Expect(drawn["groups"] == geometry.jobs.size(), "groups drawn: " + drawn["groups"].dump() + ", jobs: " +
-                                                        std::to_string(geometry.jobs.size()));
+    Expect(drawn["groups"] == geometry.jobs.size(),
+           "groups drawn: " + drawn["groups"].dump() + ", jobs: " + std::to_string(geometry.jobs.size()));
     if (geometry.plate)
       ExpectBox(drawn["plate"], *geometry.plate, "the plate");
     else

@@ -6,10 +6,11 @@
 // hpos 100, vpos 50, scale 1, no distortion. The placement put hpos at
 // X + (leading margin) and vpos at Y + (leading margin), so the margins'
 // outer corner, the slot, lies at the job's own position (X, Y).
+#include "plate_geometry.h"
+
 #include <gtest/gtest.h>
 
 #include "conversion.h"
-#include "plate_geometry.h"
 #include "result_writer.h"
 
 namespace {
@@ -42,21 +43,28 @@ struct Case {
 };
 
 // Hand computation per case (units; W 1000, H 500; T 10, R 20, B 30, L 40):
+// clang-format off
 const Case kCases[] = {
     // q0: page 1000 × 500 at (100, 50); slot grows left 40, top 10, right 20, bottom 30.
-    {"no_turn", 0, 1, 1, 1, 1, std::nullopt, {100, 50, 1000, 500}, {100, 50, 1000, 500}, {60, 40, 1060, 540}, JobUp::kUp},
+    {"no_turn", 0, 1, 1, 1, 1, std::nullopt,
+     {100, 50, 1000, 500}, {100, 50, 1000, 500}, {60, 40, 1060, 540}, JobUp::kUp},
     // q1 (top to the left): page 500 × 1000; plate left ← top 10, top ← right 20, right ← bottom 30,
     // bottom ← left 40. hpos = X + T gives X = 90, vpos = Y + R gives Y = 30.
-    {"quarter_turn", 1, 1, 1, 1, 1, std::nullopt, {100, 50, 500, 1000}, {100, 50, 500, 1000}, {90, 30, 540, 1060}, JobUp::kLeft},
+    {"quarter_turn", 1, 1, 1, 1, 1, std::nullopt,
+     {100, 50, 500, 1000}, {100, 50, 500, 1000}, {90, 30, 540, 1060}, JobUp::kLeft},
     // q2: left ← right 20, top ← bottom 30, right ← left 40, bottom ← top 10.
-    {"half_turn", 2, 1, 1, 1, 1, std::nullopt, {100, 50, 1000, 500}, {100, 50, 1000, 500}, {80, 20, 1060, 540}, JobUp::kDown},
+    {"half_turn", 2, 1, 1, 1, 1, std::nullopt,
+     {100, 50, 1000, 500}, {100, 50, 1000, 500}, {80, 20, 1060, 540}, JobUp::kDown},
     // q3: left ← bottom 30, top ← left 40, right ← top 10, bottom ← right 20.
-    {"three_quarter_turns", 3, 1, 1, 1, 1, std::nullopt, {100, 50, 500, 1000}, {100, 50, 500, 1000}, {70, 10, 540, 1060}, JobUp::kRight},
+    {"three_quarter_turns", 3, 1, 1, 1, 1, std::nullopt,
+     {100, 50, 500, 1000}, {100, 50, 500, 1000}, {70, 10, 540, 1060}, JobUp::kRight},
     // Vs 2, Hs 0.5: page 1000·0.5 × 500·2 = 500 × 1000; margins L·Hs 20, R·Hs 10, T·Vs 20, B·Vs 60.
-    {"scale", 0, 2, 0.5, 1, 1, std::nullopt, {100, 50, 500, 1000}, {100, 50, 500, 1000}, {80, 30, 530, 1080}, JobUp::kUp},
+    {"scale", 0, 2, 0.5, 1, 1, std::nullopt,
+     {100, 50, 500, 1000}, {100, 50, 500, 1000}, {80, 30, 530, 1080}, JobUp::kUp},
     // The same turned once: width H·Vs 1000, height W·Hs 500; left ← T·Vs 20, top ← R·Hs 10,
     // right ← B·Vs 60, bottom ← L·Hs 20 (hpos = X + Vs·T, vpos = Y + Hs·R).
-    {"scale_turned", 1, 2, 0.5, 1, 1, std::nullopt, {100, 50, 1000, 500}, {100, 50, 1000, 500}, {80, 40, 1080, 530}, JobUp::kLeft},
+    {"scale_turned", 1, 2, 0.5, 1, 1, std::nullopt,
+     {100, 50, 1000, 500}, {100, 50, 1000, 500}, {80, 40, 1080, 530}, JobUp::kLeft},
     // h 1.002, v 0.998: page 1002 × 499; bands left 40.08, right 20.04, top 9.98, bottom 29.94;
     // the slot's left is X·h = hpos − L·h = 59.92.
     {"distortion", 0, 1, 1, 1.002, 0.998, std::nullopt, {100, 50, 1002, 499}, {100, 50, 1002, 499},
@@ -82,6 +90,7 @@ const Case kCases[] = {
     {"rot_minus_1_plain", -1, 1, 1, 1, 1, std::nullopt, {100, 50, 500, 1000}, {100, 50, 500, 1000},
      {100, 50, 500, 1000}, JobUp::kRight},
 };
+// clang-format on
 
 void ExpectRect(const PlateRect& actual, const PlateRect& expected, const std::string& what) {
   EXPECT_NEAR(actual.x, expected.x, 1e-9) << what;
@@ -117,10 +126,10 @@ TEST(PlateGeometry, FlagsJobsOutsideThePlateAndOverlaps) {
   input.setup.width = 1030;
   input.setup.height = 800;
   input.jobs = {BaseJob(1), BaseJob(2), BaseJob(3), BaseJob(4)};
-  input.jobs[0].hpos = 0;        // 0..1000 × 50..550: inside
-  input.jobs[1].vpos = 550;      // 100..1100 × 550..1050: leaves right by 70 and bottom by 250, touches job 1
-  input.jobs[2].hpos = 900;      // 900..1900 × 50..550: overlaps job 1 and job 2, leaves right
-  input.jobs[3].hpos.reset();    // placement failed: not drawn
+  input.jobs[0].hpos = 0;      // 0..1000 × 50..550: inside
+  input.jobs[1].vpos = 550;    // 100..1100 × 550..1050: leaves right by 70 and bottom by 250, touches job 1
+  input.jobs[2].hpos = 900;    // 900..1900 × 50..550: overlaps job 1 and job 2, leaves right
+  input.jobs[3].hpos.reset();  // placement failed: not drawn
   const auto g = ComputePlateGeometry(input);
   EXPECT_FALSE(g.jobs[0].outside);
   EXPECT_TRUE(g.jobs[1].outside);
@@ -180,9 +189,9 @@ TEST(PlateGeometry, ReadsTheResultsItemsAndJobDictionaries) {
   EXPECT_TRUE(back.problems.empty());
   const JobPlacementInput& bad = input.jobs[1];
   EXPECT_FALSE(bad.hpos);
-  EXPECT_EQ(bad.problems, (std::vector<std::string>{"\"HSize\" of the job dictionary is not a 32-bit integer",
-                                                    "\"hpos\" is not a number: \"abc\"",
-                                                    "\"rot\" is not a whole number: \"1.5\""}));
+  EXPECT_EQ(bad.problems,
+            (std::vector<std::string>{"\"HSize\" of the job dictionary is not a 32-bit integer",
+                                      "\"hpos\" is not a number: \"abc\"", "\"rot\" is not a whole number: \"1.5\""}));
   EXPECT_FALSE(ComputePlateGeometry(input).jobs[1].placed);
 }
 
@@ -199,7 +208,8 @@ TEST(PlateGeometry, AgreesWithTheConvertersPlacement) {
                "TopMargin": 2540, "RightMargin": 5080, "BottomMargin": 7620, "LeftMargin": 10160,
                "SelectArea": [{"@uint32": 12700}, {"@uint32": 25400}, {"@uint32": 101600}, {"@uint32": 0}]})";
   const std::string task = R"({"ticket": {"configuration": {"Masters": {"M1": {"Options": {"HDistortion": 1.002,
-      "VDistortion": 0.998}, "Info": {"WidthM": 300000, "HeightM": 200000}, "Jobs": [)" + jobs + R"(]}}}},
+      "VDistortion": 0.998}, "Info": {"WidthM": 300000, "HeightM": 200000}, "Jobs": [)" +
+                           jobs + R"(]}}}},
       "setup": {"master": "M1"}, "servers": {"": {"FileServer": {}}}})";
   ASSERT_TRUE(__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__());
   const t2dhost::TaskFile file = t2dhost::ReadTaskFileText(task, "placement.json", "/");

@@ -1,11 +1,11 @@
 // The report page: escaping of every text from the result, nothing fetched,
 // one group per job, the trace's steps and replaced values, the log's steps
 // and jobs, the findings; and `ticket2dict report` on the command line.
+#include "report.h"
+
 #include <gtest/gtest.h>
 
 #include <regex>
-
-#include "report.h"
 
 #ifdef T2D_HOST_PROGRAM
 #include "../host/host_program.h"
@@ -90,8 +90,9 @@ TEST(Report, ShowsTraceStepsLogStepsJobsAndFindings) {
 }
 
 TEST(Report, SurvivesAResultWithoutItsParts) {
-  for (const char* text : {"{}", "{\"dictionary\": [], \"log\": {}, \"trace\": 5}", "[]",
-                           "{\"dictionary\": {\"setup\": [{\"key\": \"rsx\", \"value\": \"-1\"}], \"jobs\": {\"x\": []}}}"}) {
+  for (const char* text :
+       {"{}", "{\"dictionary\": [], \"log\": {}, \"trace\": 5}", "[]",
+        "{\"dictionary\": {\"setup\": [{\"key\": \"rsx\", \"value\": \"-1\"}], \"jobs\": {\"x\": []}}}"}) {
     ReportInput input;
     input.result = Json::parse(text);
     const std::string page = ReportHtml(input);
@@ -100,7 +101,8 @@ TEST(Report, SurvivesAResultWithoutItsParts) {
   }
   // A plate and a job farther apart than doubles reach: nothing drawn, no "inf" written.
   ReportInput far;
-  far.result = Json::parse(R"json({"dictionary": {"setup": [{"key": "rsx", "value": "1e308"}, {"key": "rsy", "value": "1"}],
+  far.result =
+      Json::parse(R"json({"dictionary": {"setup": [{"key": "rsx", "value": "1e308"}, {"key": "rsy", "value": "1"}],
     "jobs": {"1": [{"key": "hpos", "value": "-1e308"}, {"key": "vpos", "value": "0"}]}},
     "jobDictionaries": [{"HSize": 254, "VSize": 254}]})json");
   const std::string page = ReportHtml(far);
