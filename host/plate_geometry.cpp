@@ -130,8 +130,11 @@ JobPlacementInput ReadJob(int number, const Items& items, const std::optional<QX
   JobPlacementInput job;
   job.number = number;
   if (dictionary) ReadJobDictionary(*dictionary, job);
-  if (job.name.empty())
-    if (const std::string* name = items.Text("name")) job.name = *name;
+  // Without a "JobName", the file's name as the item quotes it, unquoted.
+  const std::string* name = items.Text("name");
+  if (job.name.empty() && name != nullptr)
+    job.name =
+        name->size() >= 2 && name->front() == '"' && name->back() == '"' ? name->substr(1, name->size() - 2) : *name;
   job.hpos = items.Number("hpos", job.problems);
   job.vpos = items.Number("vpos", job.problems);
   job.top = items.Number("job_mtop", job.problems).value_or(0.0);
