@@ -17,6 +17,7 @@
 #include "flavour_loader.h"
 #include "regression.h"
 #include "result_diff.h"
+#include "report.h"
 #include "result_writer.h"
 #include "task_file.h"
 #include "task_file_schema.h"
@@ -111,7 +112,9 @@ int Run(const std::string& taskFilePath, const std::string& output, const std::s
       else
         WriteToStandardOutput(text);
     };
-    if (format == "ini") {
+    if (format == "report") {
+      write(t2dhost::ReportHtml(t2dhost::ReportInputOf(file, conversion)));
+    } else if (format == "ini") {
       const std::string text = t2dhost::IniText(conversion.Converter().Dictionary());
       for (const TW_TLogEntry& entry : conversion.Task().Log()) std::cerr << t2dhost::LogLine(entry) << "\n";
       std::cerr.flush();
@@ -177,6 +180,13 @@ int main(int argc, char** argv) {
     test->add_option("--flavour", testFlavour, "Convert with the flavour that the shared library LIB exports")
         ->option_text("LIB.so");
 
+    CLI::App* report = app.add_subcommand("report", "Convert TASKFILE and write a page that shows the plate, the "
+                                                    "jobs, the parameter dictionary and the log");
+    report->add_option("TASKFILE", taskFile, "The task file (JSON)")->required();
+    report->add_option("-o,--output", output, "The page to write (required)")->option_text("FILE.html")->required();
+    report->add_option("--flavour", flavour, "Convert with the flavour that the shared library LIB exports")
+        ->option_text("LIB.so");
+
     try {
       app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -189,7 +199,7 @@ int main(int argc, char** argv) {
     }
     if (diff->parsed()) return t2dhost::DiffCommand(resultA, resultB, diffOptions);
     if (test->parsed()) return t2dhost::TestCommand(testPaths, testOptions, testFlavour);
-    return Run(taskFile, output, format, cleanup, flavour);
+    return Run(taskFile, output, report->parsed() ? "report" : format, cleanup, flavour);
   } catch (const std::exception& e) {
     std::cerr << "ticket2dict: unexpected failure: " << e.what() << "\n";
     return kExitUnexpected;

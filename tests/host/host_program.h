@@ -59,9 +59,9 @@ struct ProgramRun {
   std::string err;
 };
 
-// Runs the program with `arguments`; `environment` sets (a value) or unsets
-// (no value) variables for the child only.
-inline ProgramRun RunProgram(const std::vector<std::string>& arguments,
+// Runs `command` (the program's path, then its arguments); `environment`
+// sets (a value) or unsets (no value) variables for the child only.
+inline ProgramRun RunCommand(const std::vector<std::string>& command,
                              const std::map<std::string, std::optional<std::string>>& environment = {}) {
   TempDir capture;
   const std::string outPath = capture.File("stdout"), errPath = capture.File("stderr");
@@ -79,8 +79,7 @@ inline ProgramRun RunProgram(const std::vector<std::string>& arguments,
       else
         unsetenv(variable.first.c_str());
     }
-    std::vector<std::string> all{T2D_HOST_PROGRAM};
-    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> all = command;
     std::vector<char*> argv;
     for (auto& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -94,6 +93,14 @@ inline ProgramRun RunProgram(const std::vector<std::string>& arguments,
   run.out = ReadFile(outPath);
   run.err = ReadFile(errPath);
   return run;
+}
+
+// Runs ticket2dict with `arguments`.
+inline ProgramRun RunProgram(const std::vector<std::string>& arguments,
+                             const std::map<std::string, std::optional<std::string>>& environment = {}) {
+  std::vector<std::string> command{T2D_HOST_PROGRAM};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return RunCommand(command, environment);
 }
 
 // The program with QX_SERVER unset, as the examples expect.
