@@ -16,7 +16,15 @@ void ConversionWatch::Stamp() {
     task_.SetLogContext(open_.back().step, open_.back().job);
 }
 
+void ConversionWatch::TakeLogEntries() {
+  const size_t logged = task_.Log().size();
+  if (StepRun* run = Current())
+    for (size_t i = logSeen_; i < logged; ++i) run->logEntries.push_back(i);
+  logSeen_ = logged;
+}
+
 void ConversionWatch::StepStarted(const char* step, long long jobNumber) {
+  TakeLogEntries();
   std::optional<long long> job;
   if (jobNumber != kNoJob) job = jobNumber;
   size_t run = 0;
@@ -33,6 +41,7 @@ void ConversionWatch::StepStarted(const char* step, long long jobNumber) {
 }
 
 void ConversionWatch::StepEnded() {
+  TakeLogEntries();
   if (!open_.empty()) open_.pop_back();
   Stamp();
 }
@@ -40,13 +49,22 @@ void ConversionWatch::StepEnded() {
 void ConversionWatch::MemberRead(const QX_TOrigin& collection, const QX_TString& key, const QX_TAny* value) {
   StepRun* run = Current();
   if (run == nullptr) return;
-  TraceRead read{collection.MemberPath(key.Str()), std::nullopt};
+  TraceRead read;
+  read.collection = collection.Path();
+  read.key = key.Str();
+  read.path = QX_TOrigin::MemberPathOf(read.collection, read.key);
   if (value != nullptr) read.value = TraceValue(*value);
   run->reads.push_back(std::move(read));
 }
 
 void ConversionWatch::ElementRead(const QX_TOrigin& array, size_t position, const QX_TAny& value) {
-  if (StepRun* run = Current()) run->reads.push_back(TraceRead{array.ElementPath(position), TraceValue(value)});
+  if (StepRun* run = Current()) {
+    TraceRead read;
+    read.collection = array.Path();
+    read.path = QX_TOrigin::ElementPathOf(read.collection, position);
+    read.value = TraceValue(value);
+    run->reads.push_back(std::move(read));
+  }
 }
 
 namespace {

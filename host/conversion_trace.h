@@ -19,6 +19,8 @@ namespace t2dhost {
 struct TraceRead {
   std::string path;           // its key path in the task file
   std::optional<Json> value;  // the typed encoding; absent for a key asked for and not there
+  std::string collection;     // the key path of the dictionary or array it was looked up in
+  std::string key;            // the key asked for (empty for an array element)
 };
 
 // One service request.
@@ -45,6 +47,9 @@ struct StepRun {
   std::vector<TraceRead> reads;
   std::vector<TraceCall> calls;
   std::vector<TraceWrite> writes;
+  // The task-log entries logged while this run was the innermost (indices
+  // into the task's log).
+  std::vector<size_t> logEntries;
 };
 
 // Watches one conversion: hears the converter's steps and stamps each task-
@@ -83,12 +88,16 @@ class ConversionWatch final : public T2D_IStepObserver,
   };
   // The run that hears what happens now; null outside every step.
   StepRun* Current();
+  // The stack is about to change: the entries logged since the last change
+  // belong to the run that was innermost, and the log's stamp follows.
+  void TakeLogEntries();
   void Stamp();
 
   TW_TTask& task_;
   bool tracing_;
   std::vector<Open> open_;
   std::vector<StepRun> runs_;
+  size_t logSeen_ = 0;
 };
 
 // The typed encoding of a value as a trace shows it: scalars whole; a

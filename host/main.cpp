@@ -1,23 +1,26 @@
 // ticket2dict: runs the RIP task's ticket conversion from a task file and
-// writes what the ticket turns into, and what the converter logged.
-#include <unistd.h>
-
-#include <cerrno>
+// writes what the ticket turns into and what the converter logged; explains
+// an item, lints a ticket, tests task files against their expected results,
+// compares results, draws the plate, and prints the task file's schema.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "conversion.h"
+#include "diagnostics.h"
 #include "flavour_loader.h"
+#include "os_file.h"
+#include "program_output.h"
 #include "regression.h"
-#include "result_diff.h"
 #include "report.h"
+#include "result_diff.h"
 #include "result_writer.h"
 #include "task_file.h"
 #include "task_file_schema.h"
@@ -31,147 +34,262 @@ namespace {
 constexpr int kExitConverted = 0;
 constexpr int kExitUnexpected = 1;
 constexpr int kExitBadTaskFile = 2;
+constexpr int kExitFindings = 3;     // run --strict: a failure in the log; lint: an error or a warning
+constexpr int kExitNeverWritten = 4;  // explain: no step wrote the item
 
-// A file written under a temporary name beside `target` and renamed when
-// it is whole, so that the target is either the whole result or untouched.
-class AtomicFile {
+// One line on standard error, whatever the text holds.
+void Complain(const std::string& text) { std::cerr << "ticket2dict: " << t2dhost::OneLine(text) << "\n" << std::flush; }
+
+// What every converting command does first: the framework started, the
+// flavour loaded, the task file read. The flavour library stays loaded while
+// the converters it creates live.
+class Session {
  public:
-  explicit AtomicFile(const std::string& target) : target_(target) {
-    const std::filesystem::path path(target);
-    temporary_ = (path.has_parent_path() ? path.parent_path() / ("." + path.filename().string())
-                                         : std::filesystem::path("." + path.filename().string()))
-                     .string() +
-                 ".XXXXXX";
-    fd_ = mkstemp(temporary_.data());
-    if (fd_ < 0) throw std::runtime_error("can't write " + target + ": " + std::strerror(errno));
-  }
-  AtomicFile(const AtomicFile&) = delete;
-  AtomicFile& operator=(const AtomicFile&) = delete;
-  // Without Commit, the temporary file goes and the target stays as it was.
-  ~AtomicFile() {
-    if (fd_ >= 0) close(fd_);
-    if (!committed_) unlink(temporary_.c_str());
-  }
-
-  void Write(const std::string& text) {
-    size_t written = 0;
-    while (written < text.size()) {
-      const ssize_t n = write(fd_, text.data() + written, text.size() - written);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw std::runtime_error("can't write " + target_ + ": " + std::strerror(errno));
-      written += static_cast<size_t>(n);
+  // Answers the exit status when the command can't go on, else 0.
+  int Open(const std::string& taskFile, const std::string& flavourPath) {
+    if (!__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__()) {
+      Complain("the converter's framework libraries did not initialize");
+      return kExitUnexpected;
     }
+    try {
+      if (!flavourPath.empty()) flavour_ = std::make_unique<t2dhost::Flavour>(flavourPath);
+    } catch (const t2dhost::FlavourError& e) {
+      Complain(e.what());
+      return kExitBadTaskFile;
+    }
+    try {
+      file_.emplace(t2dhost::ReadTaskFile(taskFile));
+    } catch (const t2dhost::TaskFileError& e) {
+      Complain(e.what());
+      return kExitBadTaskFile;
+    }
+    return kExitConverted;
   }
 
-  void Commit() {
-    const int fd = fd_;
-    fd_ = -1;
-    if (close(fd) != 0 || std::rename(temporary_.c_str(), target_.c_str()) != 0)
-      throw std::runtime_error("can't write " + target_ + ": " + std::strerror(errno));
-    committed_ = true;
-  }
+  const t2dhost::TaskFile& File() const { return *file_; }
+  t2dhost::ConverterFactory Factory() const { return flavour_ ? flavour_->Factory() : nullptr; }
 
  private:
-  std::string target_;
-  std::string temporary_;
-  int fd_ = -1;
-  bool committed_ = false;
+  std::unique_ptr<t2dhost::Flavour> flavour_;
+  std::optional<t2dhost::TaskFile> file_;
 };
 
-void WriteToStandardOutput(const std::string& text) {
-  std::cout << text << std::flush;
-  if (!std::cout) throw std::runtime_error("can't write the result to standard output");
+// Deletes the temporary files registered with keep = false when it goes,
+// whatever happened after the conversion started.
+class Cleanup {
+ public:
+  Cleanup(const t2dhost::Conversion& conversion, bool enabled) : conversion_(conversion), enabled_(enabled) {}
+  ~Cleanup() {
+    if (!enabled_) return;
+    try {
+      for (const std::string& problem : t2dhost::CleanupTempFiles(conversion_.Task())) Complain("--cleanup: " + problem);
+    } catch (const std::exception& e) {
+      Complain(std::string("--cleanup: ") + e.what());
+    }
+  }
+  Cleanup(const Cleanup&) = delete;
+  Cleanup& operator=(const Cleanup&) = delete;
+
+ private:
+  const t2dhost::Conversion& conversion_;
+  bool enabled_;
+};
+
+struct RunOptions {
+  std::string taskFile, output, format = "json", flavour;
+  bool cleanup = false, trace = false, strict = false;
+};
+
+bool HasFailure(const TW_TTask& task) {
+  for (const TW_TLogEntry& entry : task.Log())
+    if (entry.level >= 2) return true;
+  return false;
 }
 
-int Run(const std::string& taskFilePath, const std::string& output, const std::string& format, bool cleanup,
-        const std::string& flavourPath) {
-  if (!__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__()) {
-    std::cerr << "ticket2dict: the converter's framework libraries did not initialize\n";
+// run (and report): the output is opened before the conversion, so that a
+// result that can't be written is known before anything is converted; the
+// cleanup runs however the writing ends.
+int Run(const RunOptions& options, bool report) {
+  Session session;
+  if (const int status = session.Open(options.taskFile, options.flavour)) return status;
+  std::optional<qxos::FileReplacement> target;
+  try {
+    if (!options.output.empty()) target.emplace(options.output, "write the result");
+  } catch (const std::exception& e) {
+    Complain(e.what());
     return kExitUnexpected;
   }
-  // The flavour library is loaded first and stays loaded until the
-  // conversion, and the converter it created, are gone.
-  std::unique_ptr<t2dhost::Flavour> flavour;
-  try {
-    if (!flavourPath.empty()) flavour = std::make_unique<t2dhost::Flavour>(flavourPath);
-  } catch (const t2dhost::FlavourError& e) {
-    std::cerr << "ticket2dict: " << e.what() << "\n";
-    return kExitBadTaskFile;
-  }
-  try {
-    const t2dhost::TaskFile file = t2dhost::ReadTaskFile(taskFilePath);
-    t2dhost::Conversion conversion(file, flavour ? flavour->Factory() : nullptr);
-    conversion.Run();
-    // The converter's traces on standard output come before the result.
-    std::fflush(stdout);
-    std::optional<AtomicFile> target;
-    if (!output.empty()) target.emplace(output);
-    const auto write = [&target](const std::string& text) {
-      if (target)
-        target->Write(text);
-      else
-        WriteToStandardOutput(text);
-    };
-    if (format == "report") {
-      write(t2dhost::ReportHtml(t2dhost::ReportInputOf(file, conversion)));
-    } else if (format == "ini") {
-      const std::string text = t2dhost::IniText(conversion.Converter().Dictionary());
-      for (const TW_TLogEntry& entry : conversion.Task().Log()) std::cerr << t2dhost::LogLine(entry) << "\n";
-      std::cerr.flush();
-      write(text);
-    } else {
-      t2dhost::WriteResult(conversion, write);
-    }
-    if (target) target->Commit();
+  // Without -o the result goes to standard output, and the converter's own
+  // traces to standard error.
+  std::optional<t2dhost::StandardStreams> streams;
+  if (!target) streams.emplace(t2dhost::StandardStreams::Traces::kToStandardError);
+  const auto write = [&](const std::string& text) {
+    if (target)
+      target->Write(text);
+    else
+      streams->Out(text);
+  };
 
-    if (cleanup)
-      for (const std::string& problem : t2dhost::CleanupTempFiles(conversion.Task()))
-        std::cerr << "ticket2dict: --cleanup: " << problem << "\n";
+  t2dhost::ConversionOptions conversionOptions;
+  conversionOptions.trace = options.trace || report;
+  t2dhost::Conversion conversion(session.File(), session.Factory(), conversionOptions);
+  const Cleanup cleanup(conversion, options.cleanup);
+  try {
+    conversion.Run();
   } catch (const t2dhost::TaskFileError& e) {
-    std::cerr << "ticket2dict: " << e.what() << "\n";
+    Complain(e.what());
     return kExitBadTaskFile;
   }
-  return kExitConverted;
+  if (report) {
+    t2dhost::ReportInput input = t2dhost::ReportInputOf(session.File(), conversion);
+    for (const t2dhost::LintFinding& finding : t2dhost::Lint(session.File(), conversion, false))
+      input.findings.push_back(t2dhost::ReportFinding{t2dhost::SeverityName(finding.severity), finding.text});
+    write(t2dhost::ReportHtml(input));
+  } else if (options.format == "ini") {
+    std::string log;
+    for (const TW_TLogEntry& entry : conversion.Task().Log()) log += t2dhost::LogLine(entry) + "\n";
+    if (streams)
+      streams->Err(log);
+    else
+      std::cerr << log << std::flush;
+    write(t2dhost::IniText(conversion.Converter().Dictionary()));
+  } else {
+    t2dhost::WriteResult(conversion, write);
+  }
+  if (target) target->Commit();
+  return options.strict && HasFailure(conversion.Task()) ? kExitFindings : kExitConverted;
 }
+
+// explain and lint: a traced conversion, read off for the user.
+int Explain(const std::string& taskFile, const std::string& item, const std::string& flavourPath) {
+  Session session;
+  if (const int status = session.Open(taskFile, flavourPath)) return status;
+  const t2dhost::StandardStreams streams(t2dhost::StandardStreams::Traces::kToStandardError);
+  t2dhost::ConversionOptions options;
+  options.trace = true;
+  t2dhost::Conversion conversion(session.File(), session.Factory(), options);
+  try {
+    conversion.Run();
+  } catch (const t2dhost::TaskFileError& e) {
+    Complain(e.what());
+    return kExitBadTaskFile;
+  }
+  bool written = false;
+  const std::string text = t2dhost::ExplainItem(conversion, item, written);
+  streams.Out(written ? text : t2dhost::OneLine(text) + "\n");
+  return written ? kExitConverted : kExitNeverWritten;
+}
+
+int Lint(const std::string& taskFile, bool all, const std::string& flavourPath) {
+  Session session;
+  if (const int status = session.Open(taskFile, flavourPath)) return status;
+  const t2dhost::StandardStreams streams(t2dhost::StandardStreams::Traces::kToStandardError);
+  t2dhost::ConversionOptions options;
+  options.trace = true;
+  t2dhost::Conversion conversion(session.File(), session.Factory(), options);
+  try {
+    conversion.Run();
+  } catch (const t2dhost::TaskFileError& e) {
+    Complain(e.what());
+    return kExitBadTaskFile;
+  }
+  bool serious = false;
+  std::string text;
+  for (const t2dhost::LintFinding& finding : t2dhost::Lint(session.File(), conversion, all)) {
+    text += t2dhost::OneLine(t2dhost::FindingLine(finding)) + "\n";
+    serious = serious || finding.severity != t2dhost::LintFinding::Severity::kNote;
+  }
+  streams.Out(text);
+  return serious ? kExitFindings : kExitConverted;
+}
+
+// Where the installed documents are: share/doc/ticket2dict beside the
+// program's own folder when it is there.
+std::string DocumentsFolder() {
+  std::error_code ec;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    const std::filesystem::path docs = program.parent_path().parent_path() / "share" / "doc" / "ticket2dict";
+    if (std::filesystem::is_directory(docs, ec)) return docs.string();
+  }
+  return "share/doc/ticket2dict under the installation's folder, docs/ in the source tree";
+}
+
+// The closing part of each subcommand's --help: its exit statuses, the
+// environment it reads, and where the documents are.
+std::string Footer(const std::string& exits) {
+  return "\nExit status: " + exits +
+         "\n\nEnvironment: QX_SERVER names the RIP server the converter's services are asked on (unset: the task "
+         "file's default server \"\"); " +
+         t2dhost::kMaxTaskFileSizeVariable +
+         " is the largest task file read, in bytes (default 1 GiB).\n\nDocuments: man ticket2dict; " +
+         DocumentsFolder() + " (host-program.md, task-file.md, messages.md, bad-input.md).";
+}
+
+const char* const kConvertExits = "2 the task file can't be read or is malformed (one line on standard error), 1 "
+                                  "anything else unexpected";
 
 }  // namespace
 
 int main(int argc, char** argv) {
   try {
     CLI::App app{"Runs the RIP task's ticket conversion on a task file and writes the parameter dictionary, the task "
-                 "log, the template names, the temporary files and the job dictionaries.",
+                 "log, the template names, the temporary files and the job dictionaries; explains items, lints "
+                 "tickets, tests task files against their expected results, compares results and draws the plate.",
                  "ticket2dict"};
     app.set_version_flag("--version", std::string("ticket2dict ") + T2D_VERSION);
     app.require_subcommand(1);
+    app.footer(Footer("see each subcommand's --help."));
 
-    std::string taskFile, output, format = "json", flavour;
-    bool cleanup = false;
+    RunOptions runOptions;
     CLI::App* run = app.add_subcommand("run", "Convert TASKFILE and write the result");
-    run->add_option("TASKFILE", taskFile, "The task file (JSON)")->required();
-    run->add_option("-o,--output", output, "Write the result to FILE instead of standard output")
+    run->add_option("TASKFILE", runOptions.taskFile, "The task file (JSON); - reads it from standard input")
+        ->required();
+    run->add_option("-o,--output", runOptions.output,
+                    "Write the result to FILE (replaced only when whole) instead of standard output")
         ->option_text("FILE");
-    run->add_option("--format", format, "json: the whole result; ini: the parameter dictionary only, the task log "
-                                        "on standard error")
+    run->add_option("--format", runOptions.format,
+                    "json: the whole result; ini: the parameter dictionary only, the task log on standard error")
         ->check(CLI::IsMember({"json", "ini"}))
         ->option_text("json|ini");
-    run->add_flag("--cleanup", cleanup, "Delete the temporary files registered with keep = false at the end");
-    run->add_option("--flavour", flavour, "Convert with the flavour that the shared library LIB exports")
+    run->add_flag("--cleanup", runOptions.cleanup,
+                  "Delete the temporary files registered with keep = false at the end");
+    run->add_option("--flavour", runOptions.flavour, "Convert with the flavour that the shared library LIB exports")
         ->option_text("LIB.so");
-    CLI::App* schema = app.add_subcommand("schema", "Print the JSON Schema (draft 2020-12) of the task file");
+    run->add_flag("--trace", runOptions.trace,
+                  "Add \"trace\" to the JSON result: every step run with what it read, asked and wrote");
+    run->add_flag("--strict", runOptions.strict, "Exit with 3 when the log holds a failure (level 2)");
+    run->footer(Footer(std::string("0 the conversion ran (failed steps are in the log), 3 with --strict when the log "
+                                   "holds a failure, ") +
+                       kConvertExits + "."));
 
-    std::string resultA, resultB;
-    t2dhost::DiffOptions diffOptions;
-    CLI::App* diff = app.add_subcommand("diff", "Compare two JSON results item by item; exit 0 when equal, 1 when "
-                                                "different, 2 when a file is not a result");
-    diff->add_option("RESULT_A", resultA, "The first result (run --format json)")->required();
-    diff->add_option("RESULT_B", resultB, "The result compared with it")->required();
-    diff->add_flag("--ignore-comments", diffOptions.ignoreComments, "Do not compare the items' comments");
+    std::string explainTask, explainItem, explainFlavour;
+    CLI::App* explain = app.add_subcommand("explain", "Tell how item ITEM got its value: every write of it, with "
+                                                      "the step, what the step read and asked, then the final value");
+    explain->add_option("TASKFILE", explainTask, "The task file (JSON); - reads it from standard input")->required();
+    explain->add_option("ITEM", explainItem, "SECTION.KEY: setup.rsx, jobs.2.hpos, environment.QX_DATA_FONTS")
+        ->required();
+    explain->add_option("--flavour", explainFlavour, "Convert with the flavour that the shared library LIB exports")
+        ->option_text("LIB.so");
+    explain->footer(Footer(std::string("0 explained, 4 no step wrote the item (one line naming the closest "
+                                       "written items), ") +
+                           kConvertExits + "."));
+
+    std::string lintTask, lintFlavour;
+    bool lintAll = false;
+    CLI::App* lint = app.add_subcommand("lint", "Convert TASKFILE and list its problems: the failures in the log "
+                                                "and the ticket keys that are probably misspelt");
+    lint->add_option("TASKFILE", lintTask, "The task file (JSON); - reads it from standard input")->required();
+    lint->add_flag("--all", lintAll, "Also list every other ticket key that no step read");
+    lint->add_option("--flavour", lintFlavour, "Convert with the flavour that the shared library LIB exports")
+        ->option_text("LIB.so");
+    lint->footer(Footer(std::string("0 no error and no warning, 3 an error or a warning, ") + kConvertExits + "."));
 
     std::vector<std::string> testPaths;
     t2dhost::RegressionOptions testOptions;
     std::string testFlavour;
     CLI::App* test = app.add_subcommand("test", "Convert task files and compare each result with its expected "
-                                                "result X.expected.json; exit 0 when all pass, 1 otherwise");
+                                                "result X.expected.json");
     test->add_option("PATH", testPaths, "A task file, or a folder whose *.json task files are taken")->required();
     test->add_option("-j", testOptions.workers, "Convert in N threads (default: the number of cores)")
         ->check(CLI::Range(1, 1024))
@@ -179,13 +297,31 @@ int main(int argc, char** argv) {
     test->add_flag("--update", testOptions.update, "Write the expected results instead of comparing");
     test->add_option("--flavour", testFlavour, "Convert with the flavour that the shared library LIB exports")
         ->option_text("LIB.so");
+    test->footer(Footer("0 every task passed, 1 a task failed, 2 a path can't be tested or the command line is "
+                        "wrong."));
 
+    std::string resultA, resultB;
+    t2dhost::DiffOptions diffOptions;
+    CLI::App* diff = app.add_subcommand("diff", "Compare two JSON results item by item");
+    diff->add_option("RESULT_A", resultA, "The first result (run --format json)")->required();
+    diff->add_option("RESULT_B", resultB, "The result compared with it")->required();
+    diff->add_flag("--ignore-comments", diffOptions.ignoreComments, "Do not compare the items' comments");
+    diff->footer(Footer("0 equal, 1 different, 2 a file is not a result (one line on standard error)."));
+
+    RunOptions reportOptions;
     CLI::App* report = app.add_subcommand("report", "Convert TASKFILE and write a page that shows the plate, the "
                                                     "jobs, the parameter dictionary and the log");
-    report->add_option("TASKFILE", taskFile, "The task file (JSON)")->required();
-    report->add_option("-o,--output", output, "The page to write (required)")->option_text("FILE.html")->required();
-    report->add_option("--flavour", flavour, "Convert with the flavour that the shared library LIB exports")
+    report->add_option("TASKFILE", reportOptions.taskFile, "The task file (JSON); - reads it from standard input")
+        ->required();
+    report->add_option("-o,--output", reportOptions.output, "The page to write (required)")
+        ->option_text("FILE.html")
+        ->required();
+    report->add_option("--flavour", reportOptions.flavour, "Convert with the flavour that the shared library LIB exports")
         ->option_text("LIB.so");
+    report->footer(Footer(std::string("0 the page was written, ") + kConvertExits + "."));
+
+    CLI::App* schema = app.add_subcommand("schema", "Print the JSON Schema (draft 2020-12) of the task file");
+    schema->footer(Footer("0."));
 
     try {
       app.parse(argc, argv);
@@ -194,17 +330,24 @@ int main(int argc, char** argv) {
       return code == 0 ? kExitConverted : kExitBadTaskFile;
     }
     if (schema->parsed()) {
-      WriteToStandardOutput(std::string(t2dhost::TaskFileSchema()));
+      const t2dhost::StandardStreams streams(t2dhost::StandardStreams::Traces::kToStandardError);
+      streams.Out(std::string(t2dhost::TaskFileSchema()));
       return kExitConverted;
     }
     if (diff->parsed()) return t2dhost::DiffCommand(resultA, resultB, diffOptions);
     if (test->parsed()) return t2dhost::TestCommand(testPaths, testOptions, testFlavour);
-    return Run(taskFile, output, report->parsed() ? "report" : format, cleanup, flavour);
+    if (explain->parsed()) return Explain(explainTask, explainItem, explainFlavour);
+    if (lint->parsed()) return Lint(lintTask, lintAll, lintFlavour);
+    if (report->parsed()) return Run(reportOptions, true);
+    return Run(runOptions, false);
+  } catch (const std::bad_alloc&) {
+    Complain("out of memory");
+    return kExitUnexpected;
   } catch (const std::exception& e) {
-    std::cerr << "ticket2dict: unexpected failure: " << e.what() << "\n";
+    Complain(std::string("unexpected failure: ") + e.what());
     return kExitUnexpected;
   } catch (...) {
-    std::cerr << "ticket2dict: unexpected failure\n";
+    Complain("unexpected failure");
     return kExitUnexpected;
   }
 }

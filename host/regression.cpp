@@ -20,6 +20,7 @@
 #include "flavour_loader.h"
 #include "os_env.h"
 #include "os_file.h"
+#include "program_output.h"
 #include "result_diff.h"
 #include "result_writer.h"
 
@@ -238,58 +239,6 @@ class Pool {
   size_t next_ = 0, finished_ = 0, failed_ = 0;
 };
 
-// ---- The command ---------------------------------------------------------------
-
-void WriteAll(int fd, const std::string& text) {
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw std::runtime_error("can't write the report: " + std::error_code(errno, std::generic_category()).message());
-    written += static_cast<size_t>(n);
-  }
-}
-
-// While it lives, what the converter prints on standard output and
-// standard error (the IPL proxy's traces) goes nowhere; the report goes to
-// the original ones, Out() and Err().
-class SilencedTraces {
- public:
-  SilencedTraces() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    out_ = dup(1);
-    err_ = dup(2);
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (out_ < 0 || err_ < 0 || null < 0) {
-      Restore();
-      if (null >= 0) close(null);
-      throw std::runtime_error("can't set standard output aside: " +
-                               std::error_code(errno, std::generic_category()).message());
-    }
-    dup2(null, 1);
-    dup2(null, 2);
-    close(null);
-  }
-  ~SilencedTraces() { Restore(); }
-  SilencedTraces(const SilencedTraces&) = delete;
-  SilencedTraces& operator=(const SilencedTraces&) = delete;
-
-  int Out() const { return out_; }
-  int Err() const { return err_; }
-
- private:
-  void Restore() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    if (out_ >= 0) dup2(out_, 1), close(out_);
-    if (err_ >= 0) dup2(err_, 2), close(err_);
-    out_ = err_ = -1;
-  }
-  int out_ = -1;
-  int err_ = -1;
-};
-
 }  // namespace
 
 std::vector<std::string> FindTaskFiles(const std::vector<std::string>& paths) {
@@ -330,10 +279,9 @@ std::string ExpectedResultPath(const std::string& taskFile) {
 Placeholders PlaceholdersFor(const std::string& taskFile) {
   Placeholders placeholders;
   placeholders.hostName = qxos::HostName().value_or(std::string());
-  // As the task-file reader resolves relative paths.
-  std::error_code ec;
-  const fs::path absolute = fs::absolute(fs::path(taskFile), ec);
-  if (!ec) placeholders.taskFolder = absolute.lexically_normal().parent_path().string();
+  // The folder the task-file reader resolves relative paths against.
+  placeholders.taskFolder = TaskFileFolder(taskFile);
+  if (placeholders.taskFolder == ".") placeholders.taskFolder.clear();
   return placeholders;
 }
 
@@ -359,7 +307,7 @@ int TestCommand(const std::vector<std::string>& paths, const RegressionOptions& 
       options.factory = flavour->Factory();
     }
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "ticket2dict: %s\n", e.what());
+    std::fprintf(stderr, "ticket2dict: %s\n", OneLine(e.what()).c_str());
     return 2;
   }
   if (!__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__()) {
@@ -368,11 +316,11 @@ int TestCommand(const std::vector<std::string>& paths, const RegressionOptions& 
   }
 
   const bool showProgress = isatty(2) == 1 && files.size() > 1;
-  SilencedTraces traces;
+  const StandardStreams traces(StandardStreams::Traces::kDiscarded);
   std::string progressLine;
   const auto clearProgress = [&] {
     if (progressLine.empty()) return;
-    WriteAll(traces.Err(), "\r" + std::string(progressLine.size(), ' ') + "\r");
+    traces.Err("\r" + std::string(progressLine.size(), ' ') + "\r");
     progressLine.clear();
   };
   size_t passed = 0, failed = 0, written = 0, unchanged = 0;
@@ -390,7 +338,7 @@ int TestCommand(const std::vector<std::string>& paths, const RegressionOptions& 
         break;
     }
     clearProgress();
-    WriteAll(traces.Out(), text);
+    traces.Out(text);
   };
   if (showProgress)
     observer.progress = [&](size_t done, size_t failures) {
@@ -398,16 +346,16 @@ int TestCommand(const std::vector<std::string>& paths, const RegressionOptions& 
       if (done == files.size()) return;
       progressLine = "[" + std::to_string(done) + "/" + std::to_string(files.size()) + "] " +
                      std::to_string(failures) + (failures == 1 ? " failure" : " failures") + " so far";
-      WriteAll(traces.Err(), "\r" + progressLine);
+      traces.Err("\r" + progressLine);
     };
 
   RunRegression(files, options, observer);
   clearProgress();
   if (options.update)
-    WriteAll(traces.Out(), std::to_string(written) + " written, " + std::to_string(unchanged) + " unchanged, " +
+    traces.Out(std::to_string(written) + " written, " + std::to_string(unchanged) + " unchanged, " +
                                std::to_string(failed) + " failed\n");
   else
-    WriteAll(traces.Out(), std::to_string(passed) + " passed, " + std::to_string(failed) + " failed\n");
+    traces.Out(std::to_string(passed) + " passed, " + std::to_string(failed) + " failed\n");
   return failed == 0 ? 0 : 1;
 }
 

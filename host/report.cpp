@@ -964,7 +964,7 @@ std::optional<MasterPlateSize> MasterPlateSizeOf(const TaskFile& file) {
 
 ReportInput ReportInputOf(const TaskFile& file, const Conversion& conversion) {
   ReportInput input;
-  input.result = ResultJson(conversion);
+  input.result = Json::parse(ResultText(conversion));
   input.taskFileName = file.path;
   input.masterSize = MasterPlateSizeOf(file);
   return input;

@@ -4,11 +4,13 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <charconv>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string_view>
+#include <system_error>
 
+#include "os_file.h"
 #include "task_file_parser.h"
 
 namespace t2dhost {
@@ -426,17 +428,48 @@ TaskFile ReadTaskFileText(const std::string& text, const std::string& path, cons
   return Reader(path, baseFolder, &parsed.values).Read(parsed.root);
 }
 
-TaskFile ReadTaskFile(const std::string& path) {
+uint64_t MaxTaskFileSize() {
+  const char* setting = std::getenv(kMaxTaskFileSizeVariable);
+  if (setting == nullptr || *setting == '\0') return kDefaultMaxTaskFileSize;
+  uint64_t size = 0;
+  const char* end = setting + std::strlen(setting);
+  const auto parsed = std::from_chars(setting, end, size);
+  if (parsed.ec != std::errc() || parsed.ptr != end || size == 0)
+    throw TaskFileError(std::string(kMaxTaskFileSizeVariable) + " is " + Quoted(setting) +
+                        "; it must be a number of bytes from 1 on");
+  return size;
+}
+
+std::string TaskFileFolder(const std::string& path) {
+  if (path == kStandardInput) {
+    std::error_code ec;
+    const fs::path here = fs::current_path(ec);
+    return ec ? std::string(".") : here.lexically_normal().string();
+  }
   std::error_code ec;
-  if (fs::is_directory(path, ec)) throw TaskFileError(path + ": can't read the task file: it is a folder");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw TaskFileError(path + ": can't read the task file: " + std::strerror(errno));
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) throw TaskFileError(path + ": can't read the task file: read error");
   const fs::path absolute = fs::absolute(fs::path(path), ec);
-  const std::string base = ec ? std::string(".") : absolute.lexically_normal().parent_path().string();
-  return ReadTaskFileText(content.str(), path, base);
+  return ec ? std::string(".") : absolute.lexically_normal().parent_path().string();
+}
+
+TaskFile ReadTaskFile(const std::string& path) {
+  const bool standardInput = path == kStandardInput;
+  const std::string name = standardInput ? "(standard input)" : path;
+  const uint64_t limit = MaxTaskFileSize();
+  std::string text;
+  int error = 0;
+  try {
+    qxos::ReadOptions options;
+    options.regularOnly = false;
+    options.maxSize = limit;
+    text = qxos::ReadFileContents(standardInput ? "/dev/stdin" : path, &error, options);
+  } catch (const std::runtime_error&) {
+    if (error == EFBIG)
+      throw TaskFileError(name + ": can't read the task file: it is larger than " + std::to_string(limit) +
+                          " bytes (set " + kMaxTaskFileSizeVariable + " to allow more)");
+    if (error == EISDIR) throw TaskFileError(name + ": can't read the task file: it is a folder");
+    throw TaskFileError(name + ": can't read the task file: " + std::strerror(error));
+  }
+  return ReadTaskFileText(text, name, TaskFileFolder(path));
 }
 
 // ---- Encoding --------------------------------------------------------------

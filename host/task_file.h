@@ -114,9 +114,27 @@ struct TaskFile {
   std::vector<std::pair<std::string, std::string>> shares;
 };
 
-// Reads the task file at `path`. Raises TaskFileError when it can't be read
-// or is malformed. Relative local paths in {"@url": ...} are resolved
-// against the task file's folder.
+// The path that names standard input as the task file.
+constexpr const char* kStandardInput = "-";
+// The largest task file read, in bytes, unless the environment variable
+// below says otherwise: a larger file (or endless input) is refused before
+// it is held whole.
+constexpr uint64_t kDefaultMaxTaskFileSize = uint64_t{1} << 30;
+constexpr const char* kMaxTaskFileSizeVariable = "TICKET2DICT_MAX_TASK_FILE_SIZE";
+
+// The size limit in force: TICKET2DICT_MAX_TASK_FILE_SIZE (bytes) when set,
+// else 1 GiB. A setting that is not a number of bytes raises TaskFileError.
+uint64_t MaxTaskFileSize();
+
+// The folder that relative paths of a task file are resolved against: the
+// task file's own folder (the current folder for standard input).
+std::string TaskFileFolder(const std::string& path);
+
+// Reads the task file at `path` ("-": standard input, named "(standard
+// input)" in messages). Raises TaskFileError when it can't be read, is over
+// the size limit or is malformed. Relative local paths in {"@url": ...} are
+// resolved against TaskFileFolder(path). Running out of memory raises
+// std::bad_alloc.
 TaskFile ReadTaskFile(const std::string& path);
 
 // Reads a task file from `text`; `path` names it in messages, `baseFolder`

@@ -425,7 +425,7 @@ class Builder final : public nlohmann::json_sax<Json> {
     QX_TAny value;
     std::string problem;
     if (top.mode == Mode::kTag) {
-      problem = ReadTag(top, Path(depth), value);
+      problem = ReadTag(top, value);
     } else if (top.tagLike) {
       problem = TagLikeProblem(*top.entries);
     } else if (top.isObject) {
@@ -490,7 +490,7 @@ class Builder final : public nlohmann::json_sax<Json> {
   }
 
   // Reads a tagged value by its tag into `value`; answers its problem, or "".
-  std::string ReadTag(Frame& frame, const std::string& where, QX_TAny& value) const {
+  std::string ReadTag(Frame& frame, QX_TAny& value) const {
     const TagParts& tag = frame.tag;
     if (tag.Find("@array") != nullptr) {
       for (const std::string& key : tag.keys)

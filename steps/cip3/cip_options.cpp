@@ -42,7 +42,7 @@ void CTicket2Dict_msbasetask::AddCIPOptions2Dict(AT_TTicket& ticket, QX_TArray& 
   (void)T2D_CAST(QX_TString, cip["PlateSettingFile"]);
 
   try {
-    DoCIPParams(ticket, cip);
+    RunStep("DoCIPParams", [&] { DoCIPParams(ticket, cip); });
   } catch (const std::exception&) {
     Fail("AddCIPOptions2Dict", "qxmsm.failaddcip", "failed to add CIP options");
   }

@@ -76,7 +76,7 @@ void CTicket2Dict_msbasetask::AddJobInfoGlobal(AT_TTicket& ticket, QX_TDict& job
   const int32_t rotation = job.HasKey("Rotation") ? T2D_CAST(QX_TInt32, job["Rotation"]).Value() : 0;
   write("rot", Format("%d", static_cast<int>(rotation / 90)), kAdded);
 
-  AddPositionInfo(ticket, job, jobNumber);
+  RunStep("AddPositionInfo", [&] { AddPositionInfo(ticket, job, jobNumber); });
 
   // Page ranges of the ticket: "first-last" pairs joined by ",".
   if (job.HasKey("PageRange")) {
@@ -207,7 +207,7 @@ void CTicket2Dict_msbasetask::AddJobInfoGlobal(AT_TTicket& ticket, QX_TDict& job
   // Inks and ink selection.
   t2d_job::InkHooks hooks;
   hooks.buildEntry = [this](QX_TDict& ink, int index, char* key, char* entry, bool isPdf) {
-    Ink2IniEntry(ink, index, key, entry, isPdf);
+    RunStep("Ink2IniEntry", [&] { Ink2IniEntry(ink, index, key, entry, isPdf); });
   };
   hooks.writeItem = [this, jobNumber](const char* key, const char* entry) { AddItemJob(jobNumber, key, entry, ""); };
   hooks.log = [this](int level, const char* text) { Task().LogMessage(level, text); };

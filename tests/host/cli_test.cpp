@@ -167,7 +167,7 @@ TEST(HostProgram, AResultThatCantBeWrittenExitsWithOne) {
   WriteFile(dir.File("t.json"), "{}");
   const auto run = hosttest::Run({"run", dir.File("t.json"), "-o", dir.File("no/such/folder/out.json")});
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("can't write"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("out.json\": can't create a temporary file beside it"), std::string::npos) << run.err;
 }
 
 TEST(HostProgram, OutputFileHoldsTheWholeResultAndNothingBeside) {
@@ -262,9 +262,11 @@ TEST(HostProgram, IniFormatWritesTheDictionaryAndTheLogGoesToStandardError) {
   EXPECT_EQ(run.out.rfind("[task]\nDeviceName=Platesetter 1\nUserName=alice\n\n", 0), 0u) << run.out;
   EXPECT_NE(run.out.find("\n[environment]\n"), std::string::npos);
   EXPECT_NE(run.out.find("\nIOB_USE_CFS=*\n"), std::string::npos);
-  // One log entry a line: level, the text as a JSON string, the argument.
-  EXPECT_NE(run.err.find("0 \"qxmsm.fontsnotexported\" \"/opt/fonts\\\\\"\n"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("0 \"qxmsm.nocmsresource\"\n"), std::string::npos) << run.err;
+  // One log entry a line: level, the text as a JSON string, the argument,
+  // where it was logged.
+  EXPECT_NE(run.err.find("0 \"qxmsm.fontsnotexported\" \"/opt/fonts\\\\\" (AddEnvironment2Dict)\n"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("0 \"qxmsm.nocmsresource\" (AddEnvironment2Dict)\n"), std::string::npos) << run.err;
 }
 
 // ---- --cleanup ----------------------------------------------------------------

@@ -119,8 +119,9 @@ TEST_F(HostConversion, EveryResultField) {
   EXPECT_FALSE(dictionary["jobs"].contains("2"));
   EXPECT_NE(LogText(result).find("expected QX_TInt32, got QX_TUInt32"), std::string::npos) << LogText(result);
   EXPECT_EQ(result["log"][0], Json::parse(R"({"level": 0, "text": "qxmsm.fontsnotexported",
-                                               "argument": "/srv/fonts\\"})"));
-  EXPECT_EQ(result["log"][1], Json::parse(R"({"level": 2, "text": "qxmsm.failaddjobglobal"})"));
+                                               "argument": "/srv/fonts\\", "step": "AddSetup2Dict", "job": null})"));
+  EXPECT_EQ(result["log"][1], Json::parse(R"({"level": 2, "text": "qxmsm.failaddjobglobal", "step": "AddJob2Dict",
+                                               "job": 2})"));
 
   EXPECT_EQ(result["templateNames"], Json::parse(R"({"file": "brochure", "page": "<page>",
                                                        "in": {"@url": "file:///in"}, "Build_Number": null})"));

@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
     const t2dhost::TaskFile file = t2dhost::ReadTaskFile(task);
     t2dhost::Conversion conversion(file);
     conversion.Run();
-    t2dhost::PlateInput input = t2dhost::PlateInputFromResult(t2dhost::ResultJson(conversion));
+    t2dhost::PlateInput input = t2dhost::PlateInputFromResult(t2dhost::Json::parse(t2dhost::ResultText(conversion)));
     if (const auto master = t2dhost::MasterPlateSizeOf(file)) {
       input.setup.masterWidth = master->width;
       input.setup.masterHeight = master->height;

@@ -215,7 +215,7 @@ TEST(PlateGeometry, AgreesWithTheConvertersPlacement) {
   const t2dhost::TaskFile file = t2dhost::ReadTaskFileText(task, "placement.json", "/");
   t2dhost::Conversion conversion(file);
   conversion.Run();
-  const auto geometry = ComputePlateGeometry(t2dhost::PlateInputFromResult(t2dhost::ResultJson(conversion)));
+  const auto geometry = ComputePlateGeometry(t2dhost::PlateInputFromResult(t2dhost::Json::parse(t2dhost::ResultText(conversion))));
   ASSERT_EQ(geometry.jobs.size(), 4u);
   for (const auto& job : geometry.jobs) {
     ASSERT_TRUE(job.placed && job.cropped) << job.number;

@@ -95,9 +95,10 @@ TEST(SetupProgram, NamingFailureStopsTheSetup) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const Json result = Json::parse(run.out);
   EXPECT_EQ(result["log"], Json::parse(R"([
-    {"level": 2, "text": "qxmsm.morethanonejob"},
-    {"level": 2, "text": "qxmsm.failaddsetupglobal"},
-    {"level": 2, "text": "CTicket2Dict_msbasetask::AddSetupGlobal - more than one job"}])"));
+    {"level": 2, "text": "qxmsm.morethanonejob", "step": "AddSetupGlobal", "job": null},
+    {"level": 2, "text": "qxmsm.failaddsetupglobal", "step": "AddSetup2Dict", "job": null},
+    {"level": 2, "text": "CTicket2Dict_msbasetask::AddSetupGlobal - more than one job", "step": "SetupDict",
+     "job": null}])"));
   const Json setup = SetupItems(result);
   // The items written before the failure stay; the setup steps after it don't run.
   EXPECT_EQ(setup["omode"], Json::parse(R"(["multipage", "Added by Mistral base task"])"));

@@ -1,0 +1,255 @@
+#include "diagnostics.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "message_catalogue.h"
+#include "result_writer.h"
+
+namespace t2dhost {
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+std::string Dump(const Json& json) { return json.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+// "qxmsm.failaddjob (AddJob2Dict, job 2): <what the catalogue says it means>"
+std::string LogEntryText(const TW_TLogEntry& entry) {
+  std::string text = entry.text;
+  const std::string place = LogEntryPlace(entry.step, entry.job);
+  if (!place.empty()) text += " (" + place + ")";
+  if (const MessageInfo* info = FindMessage(entry.text)) text += ": " + std::string(info->meaning);
+  return text;
+}
+
+// The dictionaries of the values handed to the converter, in the order of
+// the task file, each with its key path and keys. A value that stands at
+// several places is walked once, at the first.
+class TicketKeys {
+ public:
+  struct Dictionary {
+    std::string path;
+    std::vector<std::string> keys;
+  };
+
+  void Walk(const QX_TAny& value) {
+    const QX_TObject* object = value.Object();
+    if (const auto* collection = dynamic_cast<const QX_TKeyedCollection*>(object)) {
+      if (collection->Origin() == nullptr || !seen_.insert(collection->Origin()).second) return;
+      const size_t at = dictionaries_.size();
+      dictionaries_.push_back(Dictionary{collection->Origin()->Path(), {}});
+      for (const auto& entry : collection->Items()) dictionaries_[at].keys.push_back(entry.first.Str());
+      for (const auto& entry : collection->Items()) Walk(entry.second);
+    } else if (const auto* array = dynamic_cast<const QX_TArray*>(object)) {
+      if (array->Origin() == nullptr || !seen_.insert(array->Origin()).second) return;
+      for (const QX_TAny& element : array->Items()) Walk(element);
+    }
+  }
+
+  const std::vector<Dictionary>& Dictionaries() const { return dictionaries_; }
+
+ private:
+  std::vector<Dictionary> dictionaries_;
+  std::set<const QX_TOrigin*> seen_;
+};
+
+}  // namespace
+
+size_t EditDistance(const std::string& a, const std::string& b, size_t limit) {
+  const std::string x = Lower(a), y = Lower(b);
+  if ((x.size() > y.size() ? x.size() - y.size() : y.size() - x.size()) > limit) return limit + 1;
+  // Optimal string alignment distance, three rows.
+  std::vector<size_t> before(y.size() + 1), previous(y.size() + 1), current(y.size() + 1);
+  for (size_t j = 0; j <= y.size(); ++j) previous[j] = j;
+  for (size_t i = 1; i <= x.size(); ++i) {
+    current[0] = i;
+    size_t best = current[0];
+    for (size_t j = 1; j <= y.size(); ++j) {
+      const size_t cost = x[i - 1] == y[j - 1] ? 0 : 1;
+      current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
+      if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1])
+        current[j] = std::min(current[j], before[j - 2] + 1);
+      best = std::min(best, current[j]);
+    }
+    if (best > limit) return limit + 1;
+    std::swap(before, previous);
+    std::swap(previous, current);
+  }
+  return std::min(previous[y.size()], limit + 1);
+}
+
+const char* SeverityName(LintFinding::Severity severity) {
+  switch (severity) {
+    case LintFinding::Severity::kError: return "error";
+    case LintFinding::Severity::kWarning: return "warning";
+    case LintFinding::Severity::kNote: return "note";
+  }
+  return "note";
+}
+
+std::string FindingLine(const LintFinding& finding) {
+  return std::string(SeverityName(finding.severity)) + ": " + finding.text;
+}
+
+std::vector<LintFinding> Lint(const TaskFile& file, const Conversion& conversion, bool all) {
+  std::vector<LintFinding> findings;
+  for (const TW_TLogEntry& entry : conversion.Task().Log())
+    if (entry.level >= 2) findings.push_back(LintFinding{LintFinding::Severity::kError, LogEntryText(entry)});
+
+  // What the steps read, and the keys they asked for and did not find, by
+  // the dictionary they looked in.
+  std::set<std::string> read;
+  std::map<std::string, std::vector<std::string>> absent;
+  for (const StepRun& run : conversion.Watch().Runs())
+    for (const TraceRead& r : run.reads) {
+      if (r.value) {
+        read.insert(r.path);
+      } else {
+        std::vector<std::string>& keys = absent[r.collection];
+        if (std::find(keys.begin(), keys.end(), r.key) == keys.end()) keys.push_back(r.key);
+      }
+    }
+
+  TicketKeys ticket;
+  ticket.Walk(file.configuration);
+  ticket.Walk(file.work);
+  if (file.setup) ticket.Walk(file.setup->masterDictionary);
+  ticket.Walk(file.jobsArray);
+  for (const AddJobCall& call : file.jobs) ticket.Walk(call.jobArray);
+
+  std::vector<LintFinding> notes;
+  for (const TicketKeys::Dictionary& dictionary : ticket.Dictionaries()) {
+    const std::string& path = dictionary.path;
+    const auto asked = absent.find(path);
+    for (const std::string& key : dictionary.keys) {
+      const std::string member = QX_TOrigin::MemberPathOf(path, key);
+      if (read.count(member)) continue;
+      std::string nearest;
+      if (asked != absent.end())
+        for (const std::string& wanted : asked->second)
+          if (wanted != key && EditDistance(key, wanted, 2) <= 2) {
+            nearest = wanted;
+            break;
+          }
+      if (!nearest.empty())
+        findings.push_back(LintFinding{LintFinding::Severity::kWarning,
+                                       member + " is never read; " + QX_TOrigin::Quoted(nearest) +
+                                           " was asked for and is absent: probably misspelt"});
+      else if (all)
+        notes.push_back(LintFinding{LintFinding::Severity::kNote, member + " is never read"});
+    }
+  }
+  findings.insert(findings.end(), notes.begin(), notes.end());
+  return findings;
+}
+
+namespace {
+
+struct ItemName {
+  std::string section;  // "setup", "jobs.2", ...
+  std::string key;
+};
+
+bool ParseItem(const std::string& item, ItemName& name) {
+  const size_t dot = item.find('.');
+  if (dot == std::string::npos || dot == 0) return false;
+  name.section = item.substr(0, dot);
+  name.key = item.substr(dot + 1);
+  if (name.section == "jobs") {
+    const size_t second = name.key.find('.');
+    if (second == std::string::npos || second == 0) return false;
+    const std::string number = name.key.substr(0, second);
+    if (number.find_first_not_of("0123456789") != std::string::npos) return false;
+    name.section += "." + number;
+    name.key = name.key.substr(second + 1);
+  }
+  return !name.key.empty();
+}
+
+std::string QuotedItemValue(const std::string& text) { return QX_TOrigin::Quoted(text); }
+
+void Describe(const TraceWrite& write, std::string& out) {
+  out += QuotedItemValue(write.value);
+  if (write.hasCommentField)
+    out += write.comment ? ", comment " + QuotedItemValue(*write.comment) : std::string(", no comment");
+}
+
+}  // namespace
+
+std::string ExplainItem(const Conversion& conversion, const std::string& item, bool& written) {
+  written = false;
+  ItemName name;
+  if (!ParseItem(item, name))
+    return item + " names no item: write SECTION.KEY (setup.rsx, jobs.2.hpos, environment.QX_DATA_FONTS)";
+
+  const std::vector<StepRun>& runs = conversion.Watch().Runs();
+  const auto& log = conversion.Task().Log();
+  std::string out;
+  std::vector<std::string> sectionKeys;
+  const TraceWrite* last = nullptr;
+  size_t count = 0;
+  for (const StepRun& run : runs) {
+    for (const TraceWrite& write : run.writes) {
+      if (write.section != name.section) continue;
+      if (std::find(sectionKeys.begin(), sectionKeys.end(), write.key) == sectionKeys.end())
+        sectionKeys.push_back(write.key);
+      if (write.key != name.key) continue;
+      ++count;
+      last = &write;
+      out += std::to_string(count) + ". written by " + LogEntryPlace(run.step, run.job) + ": ";
+      Describe(write, out);
+      out += "\n";
+      if (run.reads.empty()) {
+        out += "   it read nothing from the task file\n";
+      } else {
+        out += "   it read:\n";
+        for (const TraceRead& read : run.reads)
+          out += "     " + read.path + (read.value ? " = " + Dump(*read.value) : std::string(": absent")) + "\n";
+      }
+      if (!run.calls.empty()) {
+        out += "   it asked the server:\n";
+        for (const TraceCall& call : run.calls) {
+          std::string arguments;
+          for (const Json& argument : call.arguments)
+            arguments += (arguments.empty() ? "" : ", ") + Dump(argument);
+          out += "     " + call.service + " " + QX_TOrigin::Quoted(call.method) + "(" + arguments + ") -> " +
+                 (call.answer ? Dump(*call.answer) : "failed: " + call.error) + "\n";
+        }
+      }
+      if (!run.logEntries.empty()) {
+        out += "   it logged:\n";
+        for (size_t index : run.logEntries) {
+          const TW_TLogEntry& entry = log[index];
+          std::string text = "[" + std::to_string(entry.level) + "] " + entry.text;
+          if (entry.hasArgument) text += " " + Dump(EncodeValue(entry.argument));
+          if (const MessageInfo* info = FindMessage(entry.text)) text += ": " + std::string(info->meaning);
+          out += "     " + text + "\n";
+        }
+      }
+    }
+  }
+  if (last == nullptr) {
+    std::vector<std::pair<size_t, std::string>> near;
+    for (const std::string& key : sectionKeys) near.emplace_back(EditDistance(key, name.key, 64), key);
+    std::stable_sort(near.begin(), near.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (near.empty())
+      return item + " was never written: no step wrote an item of the section " + QX_TOrigin::Quoted(name.section);
+    std::string closest;
+    for (size_t i = 0; i < near.size() && i < 3; ++i) closest += (i ? ", " : "") + name.section + "." + near[i].second;
+    return item + " was never written; the written items of " + name.section + " closest to it: " + closest;
+  }
+  written = true;
+  std::string head = item + " was written " + std::to_string(count) + (count == 1 ? " time" : " times") + ":\n";
+  std::string final = "final value: ";
+  Describe(*last, final);
+  return head + out + final + "\n";
+}
+
+}  // namespace t2dhost

@@ -1,0 +1,50 @@
+// Why the result is what it is: the findings of `lint` (the log's failures
+// and the probable misspellings in the ticket) and the history of one item
+// for `explain`, both read off a traced conversion. Their words for the log's
+// messages are the message catalogue's (docs/messages.md).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "conversion.h"
+#include "task_file.h"
+
+namespace t2dhost {
+
+struct LintFinding {
+  enum class Severity { kError, kWarning, kNote };
+  Severity severity;
+  std::string text;  // one line
+};
+
+// "error", "warning" or "note".
+const char* SeverityName(LintFinding::Severity severity);
+
+// The findings of a traced conversion of `file`, most severe first:
+// - an error for each level-2 entry of the log, with its step and job;
+// - a warning for each key of the ticket's values (the configuration, the
+//   work dictionary, the master dictionary, the jobs arrays) that no step
+//   read, while a step asked for a key of the same dictionary that is absent
+//   and differs from it by at most two letters (letter case ignored): a
+//   probable misspelling;
+// - with `all`, a note for every other key that no step read.
+std::vector<LintFinding> Lint(const TaskFile& file, const Conversion& conversion, bool all);
+
+// A finding as `lint` prints it: "warning: ...".
+std::string FindingLine(const LintFinding& finding);
+
+// The history of item `item` ("setup.rsx", "jobs.2.hpos",
+// "environment.QX_DATA_FONTS") in a traced conversion: every write of it in
+// order, with the step and job, the value and comment written, that step
+// run's reads, service requests and log entries, then the final value.
+// `written` is false when the item was never written; the text is then one
+// line naming the written keys of that section closest to it.
+std::string ExplainItem(const Conversion& conversion, const std::string& item, bool& written);
+
+// How many single-letter edits (insertions, deletions, substitutions and
+// swaps of neighbours) turn `a` into `b`, letter case ignored; counting stops
+// at `limit` + 1.
+size_t EditDistance(const std::string& a, const std::string& b, size_t limit);
+
+}  // namespace t2dhost
