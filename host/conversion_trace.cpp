@@ -57,6 +57,10 @@ void ConversionWatch::MemberRead(const QX_TOrigin& collection, const QX_TString&
   run->reads.push_back(std::move(read));
 }
 
+void ConversionWatch::MemberFound(const QX_TOrigin& collection, const QX_TString& key) {
+  if (StepRun* run = Current()) run->found.push_back(collection.MemberPath(key.Str()));
+}
+
 void ConversionWatch::ElementRead(const QX_TOrigin& array, size_t position, const QX_TAny& value) {
   if (StepRun* run = Current()) {
     TraceRead read;

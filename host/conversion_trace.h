@@ -47,6 +47,9 @@ struct StepRun {
   std::vector<TraceRead> reads;
   std::vector<TraceCall> calls;
   std::vector<TraceWrite> writes;
+  // The keys whose presence it tested and found (key paths): not reads of
+  // the trace, but the keys are used.
+  std::vector<std::string> found;
   // The task-log entries logged while this run was the innermost (indices
   // into the task's log).
   std::vector<size_t> logEntries;
@@ -70,6 +73,7 @@ class ConversionWatch final : public T2D_IStepObserver,
   void StepEnded() override;
 
   void MemberRead(const QX_TOrigin& collection, const QX_TString& key, const QX_TAny* value) override;
+  void MemberFound(const QX_TOrigin& collection, const QX_TString& key) override;
   void ElementRead(const QX_TOrigin& array, size_t position, const QX_TAny& value) override;
 
   void Answered(const QX_TString& service, const QX_TString& method, const std::vector<QX_TAny>& arguments,

@@ -28,9 +28,11 @@ std::string LogEntryText(const TW_TLogEntry& entry) {
   return text;
 }
 
-// The dictionaries of the values handed to the converter, in the order of
-// the task file, each with its key path and keys. A value that stands at
-// several places is walked once, at the first.
+// The dictionaries of the values handed to the converter that a step
+// looked into, in the order of the task file, each with its key path and
+// keys. A dictionary no step looked into is left out with all it holds: the
+// key that holds it is the one never read. A value that stands at several
+// places is walked once, at the first.
 class TicketKeys {
  public:
   struct Dictionary {
@@ -38,23 +40,32 @@ class TicketKeys {
     std::vector<std::string> keys;
   };
 
-  void Walk(const QX_TAny& value) {
+  explicit TicketKeys(const std::set<std::string>& lookedInto) : lookedInto_(lookedInto) {}
+
+  // `root`: a value handed to the converter whole.
+  void Walk(const QX_TAny& value, bool root) {
     const QX_TObject* object = value.Object();
     if (const auto* collection = dynamic_cast<const QX_TKeyedCollection*>(object)) {
-      if (collection->Origin() == nullptr || !seen_.insert(collection->Origin()).second) return;
+      const QX_TOrigin* origin = collection->Origin();
+      if (origin == nullptr || !seen_.insert(origin).second) return;
+      const std::string path = origin->Path();
+      if (!root && lookedInto_.count(path) == 0) return;
       const size_t at = dictionaries_.size();
-      dictionaries_.push_back(Dictionary{collection->Origin()->Path(), {}});
+      dictionaries_.push_back(Dictionary{path, {}});
       for (const auto& entry : collection->Items()) dictionaries_[at].keys.push_back(entry.first.Str());
-      for (const auto& entry : collection->Items()) Walk(entry.second);
+      for (const auto& entry : collection->Items()) Walk(entry.second, false);
     } else if (const auto* array = dynamic_cast<const QX_TArray*>(object)) {
-      if (array->Origin() == nullptr || !seen_.insert(array->Origin()).second) return;
-      for (const QX_TAny& element : array->Items()) Walk(element);
+      const QX_TOrigin* origin = array->Origin();
+      if (origin == nullptr || !seen_.insert(origin).second) return;
+      if (!root && lookedInto_.count(origin->Path()) == 0) return;
+      for (const QX_TAny& element : array->Items()) Walk(element, false);
     }
   }
 
   const std::vector<Dictionary>& Dictionaries() const { return dictionaries_; }
 
  private:
+  const std::set<std::string>& lookedInto_;
   std::vector<Dictionary> dictionaries_;
   std::set<const QX_TOrigin*> seen_;
 };
@@ -104,10 +115,12 @@ std::vector<LintFinding> Lint(const TaskFile& file, const Conversion& conversion
 
   // What the steps read, and the keys they asked for and did not find, by
   // the dictionary they looked in.
-  std::set<std::string> read;
+  std::set<std::string> read, lookedInto;
   std::map<std::string, std::vector<std::string>> absent;
-  for (const StepRun& run : conversion.Watch().Runs())
+  for (const StepRun& run : conversion.Watch().Runs()) {
+    read.insert(run.found.begin(), run.found.end());
     for (const TraceRead& r : run.reads) {
+      lookedInto.insert(r.collection);
       if (r.value) {
         read.insert(r.path);
       } else {
@@ -115,13 +128,14 @@ std::vector<LintFinding> Lint(const TaskFile& file, const Conversion& conversion
         if (std::find(keys.begin(), keys.end(), r.key) == keys.end()) keys.push_back(r.key);
       }
     }
+  }
 
-  TicketKeys ticket;
-  ticket.Walk(file.configuration);
-  ticket.Walk(file.work);
-  if (file.setup) ticket.Walk(file.setup->masterDictionary);
-  ticket.Walk(file.jobsArray);
-  for (const AddJobCall& call : file.jobs) ticket.Walk(call.jobArray);
+  TicketKeys ticket(lookedInto);
+  ticket.Walk(file.configuration, true);
+  ticket.Walk(file.work, true);
+  if (file.setup) ticket.Walk(file.setup->masterDictionary, true);
+  ticket.Walk(file.jobsArray, true);
+  for (const AddJobCall& call : file.jobs) ticket.Walk(call.jobArray, true);
 
   std::vector<LintFinding> notes;
   for (const TicketKeys::Dictionary& dictionary : ticket.Dictionaries()) {

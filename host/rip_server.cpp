@@ -196,6 +196,25 @@ class IPLService : public CallOnlyService {
   IPLAnswers answers_;
 };
 
+// A service's own lookups in its answers (the configuration tree it walks)
+// are the server's business, not the converter's: a conversion's trace
+// hears them no more than it would hear a real server's.
+class ServerSide : public QXM_IService {
+ public:
+  explicit ServerSide(std::shared_ptr<QXM_IService> service) : service_(std::move(service)) {}
+  QX_TAny Call(const QX_TString& method, const std::vector<QX_TAny>& arguments) override {
+    const QX_TReadObserverBinding unobserved(nullptr);
+    return service_->Call(method, arguments);
+  }
+  QX_TAny Request(const QX_TDict& request) override {
+    const QX_TReadObserverBinding unobserved(nullptr);
+    return service_->Request(request);
+  }
+
+ private:
+  std::shared_ptr<QXM_IService> service_;
+};
+
 }  // namespace
 
 std::vector<std::pair<std::string, std::shared_ptr<QXM_IService>>> MakeServices(const ServerAnswers& answers) {
@@ -211,7 +230,8 @@ std::vector<std::pair<std::string, std::shared_ptr<QXM_IService>>> MakeServices(
 void OfferServers(const std::vector<std::pair<std::string, ServerAnswers>>& servers, QXM_TRegistry& registry) {
   registry.Clear();
   for (const auto& server : servers)
-    for (auto& service : MakeServices(server.second)) registry.Register(server.first, service.first, service.second);
+    for (auto& service : MakeServices(server.second))
+      registry.Register(server.first, service.first, std::make_shared<ServerSide>(service.second));
 }
 
 }  // namespace t2dhost

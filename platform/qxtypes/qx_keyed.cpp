@@ -25,9 +25,13 @@ size_t QX_TKeyedCollection::Find(const std::string& key) const {
 
 bool QX_TKeyedCollection::HasKey(const QX_TString& key) const {
   const bool found = Find(key.Str()) != kNotFound;
-  if (!found && data_->origin)
-    if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current())
-      observer->MemberRead(*data_->origin, key, nullptr);
+  if (data_->origin)
+    if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current()) {
+      if (found)
+        observer->MemberFound(*data_->origin, key);
+      else
+        observer->MemberRead(*data_->origin, key, nullptr);
+    }
   return found;
 }
 
@@ -102,7 +106,11 @@ bool QX_TTree::Equals(const QX_TObject& other) const {
 
 const QX_TString& QX_TIterator::Key() const {
   if (IsDone()) throw QX_EException("QX_TIterator::Key: the walk is done");
-  return (*items_)[pos_].first;
+  const QX_TKeyedCollection::Entry& entry = (*items_)[pos_];
+  if (origin_ != nullptr)
+    if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current())
+      observer->MemberRead(*origin_, entry.first, &entry.second);
+  return entry.first;
 }
 
 const QX_TAny& QX_TIterator::Value() const {

@@ -102,7 +102,8 @@ class QX_TIterator {
   bool IsDone() const { return pos_ >= items_->size(); }
   void Next() { ++pos_; }
   QX_TIterator& operator++() { Next(); return *this; }
-  // Raise QX_EException when the walk is done.
+  // Raise QX_EException when the walk is done. A read observer hears the
+  // entry read (QX_TReadObserverBinding), by its key or its value.
   const QX_TString& Key() const;
   const QX_TAny& Value() const;
 

@@ -57,11 +57,13 @@ class QX_TOrigin {
 
 // Hears the lookups in collections that have an origin, on the thread it is
 // bound to. The value is null for a key asked for and not there (a presence
-// test that answered false, or a read of a missing key).
+// test that answered false, or a read of a missing key); a presence test that
+// answered true is heard as MemberFound.
 class QX_IReadObserver {
  public:
   virtual ~QX_IReadObserver() = default;
   virtual void MemberRead(const QX_TOrigin& collection, const QX_TString& key, const QX_TAny* value) = 0;
+  virtual void MemberFound(const QX_TOrigin& collection, const QX_TString& key) = 0;
   virtual void ElementRead(const QX_TOrigin& array, size_t position, const QX_TAny& value) = 0;
 };
 

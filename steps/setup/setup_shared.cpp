@@ -27,7 +27,7 @@ JobsOfTask ReadJobsOfTask(AT_TTicket& ticket) {
     if (worksForJobs.Entries() != 1) {
       jobs.severalJobs = true;
     } else {
-      jobs.jobId = worksForJobs.Items().front().first;
+      jobs.jobId = QX_TIterator(worksForJobs).Key();
       jobs.noJob = jobs.jobId.CompareWith(QX_TString::sEmpty, true) == 0;
     }
   } catch (const QX_EIllegalCast&) {
