@@ -81,6 +81,7 @@ class NumberWriter : public TestConverter {
     AddItemSetup("tenth", Format("%.15g", 0.1).c_str(), nullptr);
     AddItemSetup("tiny", Format("%.15g", 1e-20).c_str(), nullptr);
     AddItemSetup("pair", Format("%.15g,%.15g", 10.0, 20.5).c_str(), nullptr);
+    AddItemSetup("printf", Format("%.3f", 0.25).c_str(), nullptr);  // through vsnprintf
   }
 };
 
@@ -98,9 +99,13 @@ TEST_F(ConversionTest, NumbersUseAPointWhateverTheLocaleWasBefore) {
   QX_TDict master = EmptyMaster();
   QX_TArray jobs;
   c.SetupDict(ticket, master, "M1", 0, 0, jobs, 0, 0, 0, 0, "");
+  // The converter leaves the process's locale as the host set it.
+  const std::string after = std::setlocale(LC_NUMERIC, nullptr);
   std::setlocale(LC_NUMERIC, "C");
+  EXPECT_EQ(after.rfind("de_DE", 0), 0u) << after;
   const CParamSection* setup = c.Dictionary().FindSection("setup");
   ASSERT_NE(setup, nullptr);
+  EXPECT_EQ(setup->Find("printf")->value, "0.250");
   EXPECT_EQ(setup->Find("tenth")->value, "0.1");
   EXPECT_EQ(setup->Find("tiny")->value, "1e-20");
   EXPECT_EQ(setup->Find("pair")->value, "10,20.5");

@@ -3,6 +3,11 @@
 #ifdef T2D_HOST_PROGRAM
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -309,6 +314,134 @@ TEST_F(CleanupTest, DeletesOnlyFilesRegisteredWithKeepFalse) {
   run = hosttest::Run({"run", dir.File("cip3.json"), "-o", dir.File("out.json"), "--cleanup"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Copies(), both) << "files registered with keep true stay";
+}
+
+// A result that can't be written still leaves no copy behind: the cleanup
+// runs however the writing ends.
+TEST_F(CleanupTest, RunsWhenTheResultCantBeWritten) {
+  WriteFile(dir.File("cip3.json"), task);
+  const auto run = hosttest::RunProgram({"run", dir.File("cip3.json"), "--cleanup"}, {{"QX_SERVER", std::nullopt}},
+                                        hosttest::Streams{"", "/dev/full"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("can't write to standard output"), std::string::npos) << run.err;
+  EXPECT_TRUE(Copies().empty());
+}
+
+// ---- Writing a result with -o ---------------------------------------------------
+
+class OutputTest : public ::testing::Test {
+ protected:
+  hosttest::ProgramRun RunTo(const std::string& target) { return hosttest::Run({"run", task, "-o", target}); }
+  TempDir dir;
+  const std::string task = dir.File("t.json");
+  void SetUp() override { WriteFile(task, "{}"); }
+};
+
+TEST_F(OutputTest, ARegularFileKeepsItsModeAndANewOneGetsTheUmasks) {
+  WriteFile(dir.File("old.json"), "old");
+  ASSERT_EQ(chmod(dir.File("old.json").c_str(), 0640), 0);
+  ASSERT_EQ(RunTo(dir.File("old.json")).exitCode, 0);
+  struct stat info {};
+  ASSERT_EQ(stat(dir.File("old.json").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(ReadFile(dir.File("old.json")).front(), '{');
+
+  const mode_t mask = umask(022);
+  umask(mask);
+  ASSERT_EQ(RunTo(dir.File("new.json")).exitCode, 0);
+  ASSERT_EQ(stat(dir.File("new.json").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0666u & ~mask);
+  EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"new.json", "old.json", "t.json"})) << "no temporary file";
+}
+
+TEST_F(OutputTest, ALinkKeepsLeadingToTheReplacedFile) {
+  WriteFile(dir.File("real.json"), "old");
+  ASSERT_EQ(symlink("real.json", dir.File("link.json").c_str()), 0);
+  ASSERT_EQ(RunTo(dir.File("link.json")).exitCode, 0);
+  struct stat info {};
+  ASSERT_EQ(lstat(dir.File("link.json").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(ReadFile(dir.File("real.json")).front(), '{');
+}
+
+TEST_F(OutputTest, ADeviceOrAFifoIsWrittenAsItIs) {
+  // A character device like /dev/null, made here when allowed (as root).
+  if (mknod(dir.File("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    ASSERT_EQ(RunTo(dir.File("null")).exitCode, 0);
+    struct stat info {};
+    ASSERT_EQ(stat(dir.File("null").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+  }
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  std::string read;
+  std::thread reader([&] { read = ReadFile(dir.File("fifo")); });
+  const auto run = RunTo(dir.File("fifo"));
+  reader.join();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Json::parse(read)["log"], Json::array());
+  struct stat info {};
+  ASSERT_EQ(stat(dir.File("fifo").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+TEST_F(OutputTest, ANameOfTheLongestLengthWorks) {
+  const std::string name = dir.File(std::string(250, 'r') + ".json");
+  const auto run = RunTo(name);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(ReadFile(name).front(), '{');
+}
+
+// ---- Reading the task file --------------------------------------------------------
+
+TEST(TaskFileInput, StandardInputAndTheSizeLimit) {
+  TempDir dir;
+  const std::string typical = (fs::path(T2D_SOURCE_DIR) / "examples" / "typical.json").string();
+  auto run = hosttest::RunProgram({"run", "-"}, {{"QX_SERVER", std::nullopt}}, hosttest::Streams{typical, ""});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, hosttest::Run({"run", typical}).out);
+  WriteFile(dir.File("t.json"), R"({"ticket": {"deviceName": "Platesetter 1"}})");
+
+  const std::map<std::string, std::optional<std::string>> small{{"TICKET2DICT_MAX_TASK_FILE_SIZE", "20"}};
+  run = hosttest::RunProgram({"run", dir.File("t.json")}, small);
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("larger than 20 bytes"), std::string::npos) << run.err;
+  // Endless input is refused at the limit, not read until memory runs out.
+  run = hosttest::RunProgram({"run", "/dev/zero"}, {{"TICKET2DICT_MAX_TASK_FILE_SIZE", "1000000"}});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("larger than 1000000 bytes"), std::string::npos) << run.err;
+  run = hosttest::RunProgram({"run", dir.File("t.json")}, {{"TICKET2DICT_MAX_TASK_FILE_SIZE", "lots"}});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("must be a number of bytes"), std::string::npos) << run.err;
+}
+
+// NUL characters are refused, not read as the end of a C text; whatever the
+// input holds, the message is one line.
+struct OneLineCase {
+  const char* name;
+  std::string json;
+  const char* says;
+};
+
+TEST(TaskFileInput, RefusalsAreOneLine) {
+  const OneLineCase cases[] = {
+      {"nul_in_device_name", R"({"ticket": {"deviceName": "Plate\u0000setter"}})", "ticket.deviceName: a text can't hold a NUL"},
+      {"nul_in_extra_option",
+       R"({"ticket": {"configuration": {"Masters": {"M1": {"Jobs": [{"ExtraOptions": "job.a=1\u0000|setup.b=2"}]}}}}})",
+       "ticket.configuration.Masters.M1.Jobs[0].ExtraOptions: a text can't hold a NUL"},
+      {"nul_in_key", R"({"ticket": {"work": {"a\u0000b": 1}}})", "a key can't hold a NUL"},
+      {"raw_nul_byte", std::string("{\"ticket\": {}}\n") + '\0' + "{}", ":2:1: not valid JSON: a NUL character"},
+      {"option_with_line_break", R"({"options": {"DispatcherVersion": "7\n5"}})", "options.DispatcherVersion"},
+      {"key_with_line_break", R"({"bogus\nkey": 1})", "bogus\\nkey"},
+  };
+  for (const OneLineCase& c : cases) {
+    TempDir dir;
+    WriteFile(dir.File("t.json"), c.json);
+    const auto run = hosttest::Run({"run", dir.File("t.json")});
+    EXPECT_EQ(run.exitCode, 2) << c.name;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.name << ": " << run.err;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.name << ": " << run.err;
+    EXPECT_TRUE(run.out.empty()) << c.name;
+  }
 }
 
 }  // namespace

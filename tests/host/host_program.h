@@ -59,18 +59,29 @@ struct ProgramRun {
   std::string err;
 };
 
+// Where a child's standard input comes from and its standard output goes
+// ("": none, and captured).
+struct Streams {
+  std::string in;
+  std::string out;
+};
+
 // Runs `command` (the program's path, then its arguments); `environment`
 // sets (a value) or unsets (no value) variables for the child only.
 inline ProgramRun RunCommand(const std::vector<std::string>& command,
-                             const std::map<std::string, std::optional<std::string>>& environment = {}) {
+                             const std::map<std::string, std::optional<std::string>>& environment = {},
+                             const Streams& streams = {}) {
   TempDir capture;
-  const std::string outPath = capture.File("stdout"), errPath = capture.File("stderr");
+  const std::string outPath = streams.out.empty() ? capture.File("stdout") : streams.out;
+  const std::string errPath = capture.File("stderr");
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (out < 0 || err < 0) _exit(126);
+    const int in = open(streams.in.empty() ? "/dev/null" : streams.in.c_str(), O_RDONLY);
+    if (out < 0 || err < 0 || in < 0) _exit(126);
+    dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
     for (const auto& variable : environment) {
@@ -90,17 +101,18 @@ inline ProgramRun RunCommand(const std::vector<std::string>& command,
   waitpid(pid, &status, 0);
   ProgramRun run;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  run.out = ReadFile(outPath);
+  if (streams.out.empty()) run.out = ReadFile(outPath);
   run.err = ReadFile(errPath);
   return run;
 }
 
 // Runs ticket2dict with `arguments`.
 inline ProgramRun RunProgram(const std::vector<std::string>& arguments,
-                             const std::map<std::string, std::optional<std::string>>& environment = {}) {
+                             const std::map<std::string, std::optional<std::string>>& environment = {},
+                             const Streams& streams = {}) {
   std::vector<std::string> command{T2D_HOST_PROGRAM};
   command.insert(command.end(), arguments.begin(), arguments.end());
-  return RunCommand(command, environment);
+  return RunCommand(command, environment, streams);
 }
 
 // The program with QX_SERVER unset, as the examples expect.
