@@ -260,7 +260,7 @@ std::string ExplainItem(const Conversion& conversion, const std::string& item, b
     return item + " was never written; the written items of " + name.section + " closest to it: " + closest;
   }
   written = true;
-  std::string head = item + " was written " + std::to_string(count) + (count == 1 ? " time" : " times") + ":\n";
+  std::string head = item + " was written " + (count == 1 ? std::string("once") : std::to_string(count) + " times") + ":\n";
   std::string final = "final value: ";
   Describe(*last, final);
   return head + out + final + "\n";
