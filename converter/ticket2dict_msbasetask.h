@@ -208,7 +208,9 @@ class CTicket2Dict_msbasetask : public CTicket2Dict {
   // margins, scales, size, position and selected area, and the master
   // options' distortion factors. Writes "job_mtop", "job_mbot", "job_mlft",
   // "job_mrit", "hpos" and "vpos" with the comment "Added by Kestrel/<name>
-  // task", where <name> is getFlavorName(). Fails with "qxmsm.nomasters".
+  // task", where <name> is getFlavorName(). Fails with "qxmsm.nomasters",
+  // and refuses a cropped job whose "SelectArea" crop leaves the 32-bit
+  // range (a level-2 sentence naming "SelectArea"; no position is written).
   virtual void AddPositionInfo(AT_TTicket& ticket, QX_TDict& job, int jobNumber);
   // The same placement without any distortion factor; also writes the job's
   // "scale". The base converter never calls it: a flavour may call it from
@@ -261,7 +263,9 @@ class CTicket2Dict_msbasetask : public CTicket2Dict {
   // the keep switch) and fills in their headers; writes "inkplan" and the
   // paper items in "setup". Keeps its IPL proxy in iplClient while it runs
   // and releases it before it returns. Names that would lead out of the data
-  // folder, failed copies and missing required keys fail the step.
+  // folder, failed copies and missing required keys fail the step; a copy
+  // the task has not registered yet is removed first, so no failure leaves
+  // a copy the task does not list.
   virtual void DoCIPParams(AT_TTicket& ticket, QX_TDict& cip);
 
   // The flavour's name, used in the placement comment "Added by Kestrel/%s
