@@ -122,47 +122,45 @@ Json TraceJson(const std::vector<StepRun>& runs) {
 }
 
 Json StepRunJson(const StepRun& run) {
-  {
-    Json reads = Json::array();
-    for (const TraceRead& read : run.reads) {
-      Json entry = Json::object();
-      entry["path"] = read.path;
-      if (read.value)
-        entry["value"] = *read.value;
-      else
-        entry["absent"] = true;
-      reads.push_back(std::move(entry));
-    }
-    Json calls = Json::array();
-    for (const TraceCall& call : run.calls) {
-      Json entry = Json::object();
-      entry["service"] = call.service;
-      entry["method"] = call.method;
-      entry["arguments"] = call.arguments;
-      if (call.answer)
-        entry["answer"] = *call.answer;
-      else
-        entry["error"] = call.error;
-      calls.push_back(std::move(entry));
-    }
-    Json writes = Json::array();
-    for (const TraceWrite& write : run.writes) {
-      Json entry = Json::object();
-      entry["section"] = write.section;
-      entry["key"] = write.key;
-      entry["value"] = write.value;
-      if (write.hasCommentField) entry["comment"] = write.comment ? Json(*write.comment) : Json(nullptr);
-      writes.push_back(std::move(entry));
-    }
+  Json reads = Json::array();
+  for (const TraceRead& read : run.reads) {
     Json entry = Json::object();
-    entry["step"] = run.step;
-    entry["job"] = run.job ? Json(*run.job) : Json(nullptr);
-    entry["parent"] = run.parent ? Json(*run.parent) : Json(nullptr);
-    entry["reads"] = std::move(reads);
-    entry["calls"] = std::move(calls);
-    entry["writes"] = std::move(writes);
-    return entry;
+    entry["path"] = read.path;
+    if (read.value)
+      entry["value"] = *read.value;
+    else
+      entry["absent"] = true;
+    reads.push_back(std::move(entry));
   }
+  Json calls = Json::array();
+  for (const TraceCall& call : run.calls) {
+    Json entry = Json::object();
+    entry["service"] = call.service;
+    entry["method"] = call.method;
+    entry["arguments"] = call.arguments;
+    if (call.answer)
+      entry["answer"] = *call.answer;
+    else
+      entry["error"] = call.error;
+    calls.push_back(std::move(entry));
+  }
+  Json writes = Json::array();
+  for (const TraceWrite& write : run.writes) {
+    Json entry = Json::object();
+    entry["section"] = write.section;
+    entry["key"] = write.key;
+    entry["value"] = write.value;
+    if (write.hasCommentField) entry["comment"] = write.comment ? Json(*write.comment) : Json(nullptr);
+    writes.push_back(std::move(entry));
+  }
+  Json entry = Json::object();
+  entry["step"] = run.step;
+  entry["job"] = run.job ? Json(*run.job) : Json(nullptr);
+  entry["parent"] = run.parent ? Json(*run.parent) : Json(nullptr);
+  entry["reads"] = std::move(reads);
+  entry["calls"] = std::move(calls);
+  entry["writes"] = std::move(writes);
+  return entry;
 }
 
 }  // namespace t2dhost

@@ -160,8 +160,11 @@ int Run(const RunOptions& options, bool report) {
   return options.strict && HasFailure(conversion.Task()) ? kExitFindings : kExitConverted;
 }
 
-// explain and lint: a traced conversion, read off for the user.
-int Explain(const std::string& taskFile, const std::string& item, const std::string& flavourPath) {
+// explain and lint: a traced conversion, read off for the user; what they
+// print goes to standard output, the converter's own traces to standard
+// error. `readOff` prints and answers the exit status.
+template <class ReadOff>
+int ReadTracedConversion(const std::string& taskFile, const std::string& flavourPath, ReadOff readOff) {
   Session session;
   if (const int status = session.Open(taskFile, flavourPath)) return status;
   const t2dhost::StandardStreams streams(t2dhost::StandardStreams::Traces::kToStandardError);
@@ -174,33 +177,33 @@ int Explain(const std::string& taskFile, const std::string& item, const std::str
     Complain(e.what());
     return kExitBadTaskFile;
   }
-  bool written = false;
-  const std::string text = t2dhost::ExplainItem(conversion, item, written);
-  streams.Out(written ? text : t2dhost::OneLine(text) + "\n");
-  return written ? kExitConverted : kExitNeverWritten;
+  return readOff(session.File(), conversion, streams);
+}
+
+int Explain(const std::string& taskFile, const std::string& item, const std::string& flavourPath) {
+  return ReadTracedConversion(taskFile, flavourPath,
+                              [&](const t2dhost::TaskFile&, const t2dhost::Conversion& conversion,
+                                  const t2dhost::StandardStreams& streams) {
+                                bool written = false;
+                                const std::string text = t2dhost::ExplainItem(conversion, item, written);
+                                streams.Out(written ? text : t2dhost::OneLine(text) + "\n");
+                                return written ? kExitConverted : kExitNeverWritten;
+                              });
 }
 
 int Lint(const std::string& taskFile, bool all, const std::string& flavourPath) {
-  Session session;
-  if (const int status = session.Open(taskFile, flavourPath)) return status;
-  const t2dhost::StandardStreams streams(t2dhost::StandardStreams::Traces::kToStandardError);
-  t2dhost::ConversionOptions options;
-  options.trace = true;
-  t2dhost::Conversion conversion(session.File(), session.Factory(), options);
-  try {
-    conversion.Run();
-  } catch (const t2dhost::TaskFileError& e) {
-    Complain(e.what());
-    return kExitBadTaskFile;
-  }
-  bool serious = false;
-  std::string text;
-  for (const t2dhost::LintFinding& finding : t2dhost::Lint(session.File(), conversion, all)) {
-    text += t2dhost::OneLine(t2dhost::FindingLine(finding)) + "\n";
-    serious = serious || finding.severity != t2dhost::LintFinding::Severity::kNote;
-  }
-  streams.Out(text);
-  return serious ? kExitFindings : kExitConverted;
+  return ReadTracedConversion(taskFile, flavourPath,
+                              [&](const t2dhost::TaskFile& file, const t2dhost::Conversion& conversion,
+                                  const t2dhost::StandardStreams& streams) {
+                                bool serious = false;
+                                std::string text;
+                                for (const t2dhost::LintFinding& finding : t2dhost::Lint(file, conversion, all)) {
+                                  text += t2dhost::OneLine(t2dhost::FindingLine(finding)) + "\n";
+                                  serious = serious || finding.severity != t2dhost::LintFinding::Severity::kNote;
+                                }
+                                streams.Out(text);
+                                return serious ? kExitFindings : kExitConverted;
+                              });
 }
 
 // Where the installed documents are: share/doc/ticket2dict beside the

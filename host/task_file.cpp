@@ -27,23 +27,6 @@ std::string Quoted(const std::string& text) { return QX_TOrigin::Quoted(text); }
 
 std::string KindName(const Json& j) { return KindOf(j); }
 
-// A JSON number written without '.', 'e' or 'E'.
-enum class IntegerKind { kNotInteger, kInteger, kHuge };
-
-IntegerKind IntegerOf(const Json& j, int64_t& value) {
-  if (j.is_number_integer() && !j.is_number_unsigned()) {
-    value = j.get<int64_t>();
-    return IntegerKind::kInteger;
-  }
-  if (j.is_number_unsigned()) {
-    const uint64_t u = j.get<uint64_t>();
-    if (u > static_cast<uint64_t>(INT64_MAX)) return IntegerKind::kHuge;
-    value = static_cast<int64_t>(u);
-    return IntegerKind::kInteger;
-  }
-  return IntegerKind::kNotInteger;
-}
-
 class Reader {
  public:
   // `values`: the values built while parsing, which the document's

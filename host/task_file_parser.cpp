@@ -70,24 +70,6 @@ void RefuseNulByte(const std::string& text, const std::string& file) {
 
 std::string Named(const std::string& path) { return path.empty() ? "(top level)" : path; }
 
-// A JSON number written without '.', 'e' or 'E', as the typed encoding
-// reads integers.
-enum class IntegerKind { kNotInteger, kInteger, kHuge };
-
-IntegerKind IntegerOf(const Json& j, int64_t& value) {
-  if (j.is_number_integer() && !j.is_number_unsigned()) {
-    value = j.get<int64_t>();
-    return IntegerKind::kInteger;
-  }
-  if (j.is_number_unsigned()) {
-    const uint64_t u = j.get<uint64_t>();
-    if (u > static_cast<uint64_t>(INT64_MAX)) return IntegerKind::kHuge;
-    value = static_cast<int64_t>(u);
-    return IntegerKind::kInteger;
-  }
-  return IntegerKind::kNotInteger;
-}
-
 // What a tagged value ({"@int32": 5}, {"@array": [...], "@lower": 1}, ...)
 // received while it was parsed: its keys in order, and for each the scalar
 // written there or the value built from the container written there.
@@ -603,6 +585,20 @@ class Builder final : public nlohmann::json_sax<Json> {
 };
 
 }  // namespace
+
+IntegerKind IntegerOf(const Json& j, int64_t& value) {
+  if (j.is_number_integer() && !j.is_number_unsigned()) {
+    value = j.get<int64_t>();
+    return IntegerKind::kInteger;
+  }
+  if (j.is_number_unsigned()) {
+    const uint64_t u = j.get<uint64_t>();
+    if (u > static_cast<uint64_t>(INT64_MAX)) return IntegerKind::kHuge;
+    value = static_cast<int64_t>(u);
+    return IntegerKind::kInteger;
+  }
+  return IntegerKind::kNotInteger;
+}
 
 const char* KindOf(const Json& j) {
   switch (j.type()) {

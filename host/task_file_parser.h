@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -47,5 +48,10 @@ bool IsPrebuiltValue(const Json& json, size_t& index);
 
 // The JSON kind of `json` as messages name it ("an object", "a text", ...).
 const char* KindOf(const Json& json);
+
+// Whether `json` is a number written without '.', 'e' or 'E' (an integer of
+// the typed encoding), and its value when it fits 64 bits (kHuge when not).
+enum class IntegerKind { kNotInteger, kInteger, kHuge };
+IntegerKind IntegerOf(const Json& json, int64_t& value);
 
 }  // namespace t2dhost
