@@ -10,7 +10,7 @@ build=$1
 with_man_page=$2
 
 # The documentation installed under share/doc/ticket2dict.
-docs="README.md host-program.md bad-input.md"
+docs="README.md host-program.md bad-input.md task-file.md task-file.schema.json messages.md report-typical.png"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -46,7 +46,7 @@ cp "$examples"/cip3.json "$examples"/cip3.expected.json "$examples"/typical.json
 cp -R "$examples"/cip3-ipl copy/
 [ -f "$examples/flavour/task.expected.json" ] || fail "the flavour example is not installed"
 status=0
-env -u QX_SERVER "$prefix/bin/ticket2dict" test copy -j 1 > "$work/test.out" 2>&1 || status=$?
+env -u QX_SERVER "$prefix/bin/ticket2dict" test copy > "$work/test.out" 2>&1 || status=$?
 if [ "$status" != 0 ] || [ "$(tail -n 1 "$work/test.out")" != "2 passed, 0 failed" ]; then
   fail "the installed ticket2dict test on the installed examples gave exit code $status:"
   cat "$work/test.out" >&2
