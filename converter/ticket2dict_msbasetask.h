@@ -43,7 +43,7 @@ class T2D_IStepObserver {
   virtual ~T2D_IStepObserver() = default;
   // `step` starts, inside the step that started before it and has not
   // ended; `jobNumber` is the running job's number (jobIndex + 1) while
-  // AddJob runs, else kNoJob.
+  // AddJob runs, else kNoJob. `step` stays valid until the step ends.
   virtual void StepStarted(const char* step, long long jobNumber) = 0;
   // The step that started last has ended, normally or by an exception.
   virtual void StepEnded() = 0;
@@ -285,7 +285,8 @@ class CTicket2Dict_msbasetask : public CTicket2Dict {
 
   // Calls `step`, a call of the step operation `name`, so that the step
   // observer hears it start and end. The frame calls every step through it;
-  // a flavour may run its own sub-steps through it too.
+  // a flavour may run its own sub-steps through it too. `name` must stay
+  // valid while the step runs (a literal).
   template <class Step>
   void RunStep(const char* name, Step&& step) {
     if (stepObserver_ == nullptr) {

@@ -11,12 +11,19 @@ StepRun* ConversionWatch::Current() {
 
 void ConversionWatch::Stamp() {
   if (open_.empty())
-    task_.SetLogContext(std::string(), std::nullopt);
+    task_.SetLogContext(nullptr, std::nullopt);
   else
     task_.SetLogContext(open_.back().step, open_.back().job);
 }
 
+const std::string& ConversionWatch::PathOf(const QX_TOrigin& origin) {
+  auto it = paths_.find(&origin);
+  if (it == paths_.end()) it = paths_.emplace(&origin, origin.Path()).first;
+  return it->second;
+}
+
 void ConversionWatch::TakeLogEntries() {
+  if (!tracing_) return;
   const size_t logged = task_.Log().size();
   if (StepRun* run = Current())
     for (size_t i = logSeen_; i < logged; ++i) run->logEntries.push_back(i);
@@ -50,7 +57,7 @@ void ConversionWatch::MemberRead(const QX_TOrigin& collection, const QX_TString&
   StepRun* run = Current();
   if (run == nullptr) return;
   TraceRead read;
-  read.collection = collection.Path();
+  read.collection = PathOf(collection);
   read.key = key.Str();
   read.path = QX_TOrigin::MemberPathOf(read.collection, read.key);
   if (value != nullptr) read.value = TraceValue(*value);
@@ -58,13 +65,13 @@ void ConversionWatch::MemberRead(const QX_TOrigin& collection, const QX_TString&
 }
 
 void ConversionWatch::MemberFound(const QX_TOrigin& collection, const QX_TString& key) {
-  if (StepRun* run = Current()) run->found.push_back(collection.MemberPath(key.Str()));
+  if (StepRun* run = Current()) run->found.emplace_back(&collection, key.Str());
 }
 
 void ConversionWatch::ElementRead(const QX_TOrigin& array, size_t position, const QX_TAny& value) {
   if (StepRun* run = Current()) {
     TraceRead read;
-    read.collection = array.Path();
+    read.collection = PathOf(array);
     read.path = QX_TOrigin::ElementPathOf(read.collection, position);
     read.value = TraceValue(value);
     run->reads.push_back(std::move(read));

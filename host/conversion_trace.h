@@ -4,6 +4,8 @@
 #pragma once
 
 #include <optional>
+#include <unordered_map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -47,9 +49,9 @@ struct StepRun {
   std::vector<TraceRead> reads;
   std::vector<TraceCall> calls;
   std::vector<TraceWrite> writes;
-  // The keys whose presence it tested and found (key paths): not reads of
-  // the trace, but the keys are used.
-  std::vector<std::string> found;
+  // The keys whose presence it tested and found (the dictionary's place and
+  // the key): not reads of the trace, but the keys are used.
+  std::vector<std::pair<const QX_TOrigin*, std::string>> found;
   // The task-log entries logged while this run was the innermost (indices
   // into the task's log).
   std::vector<size_t> logEntries;
@@ -64,7 +66,7 @@ class ConversionWatch final : public T2D_IStepObserver,
                               public QXM_ICallObserver,
                               public CTicket2Dict_IWriteObserver {
  public:
-  ConversionWatch(TW_TTask& task, bool tracing) : task_(task), tracing_(tracing) {}
+  ConversionWatch(TW_TTask& task, bool tracing) : task_(task), tracing_(tracing) { open_.reserve(8); }
 
   bool Tracing() const { return tracing_; }
   const std::vector<StepRun>& Runs() const { return runs_; }
@@ -86,12 +88,14 @@ class ConversionWatch final : public T2D_IStepObserver,
 
  private:
   struct Open {
-    std::string step;
+    const char* step;  // the converter's step names are literals
     std::optional<long long> job;
     size_t run;  // index into runs_ (tracing only)
   };
   // The run that hears what happens now; null outside every step.
   StepRun* Current();
+  // The key path of a place, worked out once per conversion.
+  const std::string& PathOf(const QX_TOrigin& origin);
   // The stack is about to change: the entries logged since the last change
   // belong to the run that was innermost, and the log's stamp follows.
   void TakeLogEntries();
@@ -102,6 +106,7 @@ class ConversionWatch final : public T2D_IStepObserver,
   std::vector<Open> open_;
   std::vector<StepRun> runs_;
   size_t logSeen_ = 0;
+  std::unordered_map<const QX_TOrigin*, std::string> paths_;
 };
 
 // The typed encoding of a value as a trace shows it: scalars whole; a

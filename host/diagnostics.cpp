@@ -118,7 +118,7 @@ std::vector<LintFinding> Lint(const TaskFile& file, const Conversion& conversion
   std::set<std::string> read, lookedInto;
   std::map<std::string, std::vector<std::string>> absent;
   for (const StepRun& run : conversion.Watch().Runs()) {
-    read.insert(run.found.begin(), run.found.end());
+    for (const auto& found : run.found) read.insert(found.first->MemberPath(found.second));
     for (const TraceRead& r : run.reads) {
       lookedInto.insert(r.collection);
       if (r.value) {

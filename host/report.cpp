@@ -812,8 +812,11 @@ std::string SummaryBlock(const ReportInput& input, const PlateGeometry& geometry
   for (const PlacedJob& job : geometry.jobs) flagged += (job.outside || !job.overlaps.empty() || !job.placed) ? 1 : 0;
   out += cell("Placement", flagged == 0 ? std::string("every job on the plate, none overlapping")
                                         : std::to_string(flagged) + (flagged == 1 ? " job" : " jobs") + " to check");
-  out += cell("Log", std::to_string(errors) + " errors, " + std::to_string(warnings) + " warnings, " +
-                         std::to_string(log.size()) + " entries");
+  const auto count = [](size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  out += cell("Log", count(errors, "error", "errors") + ", " + count(warnings, "warning", "warnings") + ", " +
+                         count(log.size(), "entry", "entries"));
   return out + "</div>\n";
 }
 

@@ -268,8 +268,9 @@ class DirectWriter {
     out_.clear();
   }
 
-  // The step runs, one at a time, so that a long trace is never held whole
-  // as JSON.
+  // The step runs, written as FormatJson lays out their JSON form
+  // (StepRunJson), without building it: a trace holds every read of a
+  // conversion, many times the result.
   void TraceRuns(const std::vector<StepRun>& runs) {
     if (runs.empty()) {
       out_ += "[]";
@@ -279,10 +280,101 @@ class DirectWriter {
     for (size_t i = 0; i < runs.size(); ++i) {
       MaybeFlush();
       out_.append(4, ' ');
-      Pretty(writer_, StepRunJson(runs[i]), 4, true);
+      TraceRun(runs[i]);
       out_ += i + 1 < runs.size() ? ",\n" : "\n";
     }
     out_ += "  ]";
+  }
+
+  void TraceRun(const StepRun& run) {
+    const auto scalar = [this](const char* key, const Json& value) {
+      writer_.String(key);
+      out_ += ": ";
+      writer_.Scalar(value);
+    };
+    const Json job = run.job ? Json(*run.job) : Json(nullptr);
+    const Json parent = run.parent ? Json(*run.parent) : Json(nullptr);
+    if (run.reads.empty() && run.calls.empty() && run.writes.empty()) {
+      // Every member is a scalar or an empty array: one line.
+      out_ += "{";
+      scalar("step", run.step);
+      out_ += ", ";
+      scalar("job", job);
+      out_ += ", ";
+      scalar("parent", parent);
+      out_ += ", \"reads\": [], \"calls\": [], \"writes\": []}";
+      return;
+    }
+    out_ += "{\n      ";
+    scalar("step", run.step);
+    out_ += ",\n      ";
+    scalar("job", job);
+    out_ += ",\n      ";
+    scalar("parent", parent);
+    out_ += ",\n";
+    Elements("reads", run.reads, [this](const TraceRead& read) {
+      if (!read.value) {
+        out_ += "{\"path\": ";
+        writer_.String(read.path);
+        out_ += ", \"absent\": true}";
+      } else if (IsScalarLike(*read.value)) {
+        out_ += "{\"path\": ";
+        writer_.String(read.path);
+        out_ += ", \"value\": ";
+        Compact(writer_, *read.value);
+        out_ += '}';
+      } else {
+        Pretty(writer_, Json{{"path", read.path}, {"value", *read.value}}, 8, true);
+      }
+    });
+    out_ += ",\n";
+    Elements("calls", run.calls, [this](const TraceCall& call) {
+      Json entry = Json::object();
+      entry["service"] = call.service;
+      entry["method"] = call.method;
+      entry["arguments"] = call.arguments;
+      if (call.answer)
+        entry["answer"] = *call.answer;
+      else
+        entry["error"] = call.error;
+      Pretty(writer_, entry, 8, true);
+    });
+    out_ += ",\n";
+    Elements("writes", run.writes, [this](const TraceWrite& write) {
+      out_ += "{\"section\": ";
+      writer_.String(write.section);
+      out_ += ", \"key\": ";
+      writer_.String(write.key);
+      out_ += ", \"value\": ";
+      writer_.String(write.value);
+      if (write.hasCommentField) {
+        out_ += ", \"comment\": ";
+        if (write.comment)
+          writer_.String(*write.comment);
+        else
+          out_ += "null";
+      }
+      out_ += '}';
+    });
+    out_ += "\n    }";
+  }
+
+  // "name": [...] of a run, one element a line.
+  template <class Element, class Write>
+  void Elements(const char* name, const std::vector<Element>& elements, Write write) {
+    out_ += "      ";
+    writer_.String(name);
+    if (elements.empty()) {
+      out_ += ": []";
+      return;
+    }
+    out_ += ": [\n";
+    for (size_t i = 0; i < elements.size(); ++i) {
+      out_.append(8, ' ');
+      write(elements[i]);
+      out_ += i + 1 < elements.size() ? ",\n" : "\n";
+    }
+    out_ += "      ]";
   }
 
   // Called between members and elements.

@@ -95,7 +95,7 @@ class Builder final : public nlohmann::json_sax<Json> {
   // without it, a whole task file.
   Builder(const std::string& text, const std::string& file, const std::string& baseFolder,
           const std::string* valuePath = nullptr)
-      : text_(text), file_(file), base_(baseFolder), valuePath_(valuePath) {}
+      : text_(text), file_(file), base_(baseFolder), valuePath_(valuePath), origins_(std::make_shared<QX_TOrigins>()) {}
 
   ParsedTaskFile Take() { return ParsedTaskFile{std::move(root_), std::move(values_)}; }
 
@@ -206,7 +206,7 @@ class Builder final : public nlohmann::json_sax<Json> {
     // kValue: the collection being built and where it stands in the file.
     std::unique_ptr<QX_TKeyedCollection> entries;
     std::unique_ptr<QX_TArray> items;
-    std::shared_ptr<const QX_TOrigin> origin;
+    const QX_TOrigin* origin = nullptr;  // a place of origins_
     bool literalKeys = false;  // the entries of {"@dict": ...} or {"@tree": ...}: no tags
     bool tagLike = false;      // a key after the first begins with '@'
     // kTag
@@ -343,11 +343,11 @@ class Builder final : public nlohmann::json_sax<Json> {
   // Where the value opened now stands: the parent's origin and its member
   // or element; the contents of a tagged value stand where the tagged value
   // stands.
-  std::shared_ptr<const QX_TOrigin> ChildOrigin() {
+  const QX_TOrigin* ChildOrigin() {
     const Frame& parent = frames_.back();
     if (parent.mode == Mode::kTag) return parent.origin;
-    if (parent.isObject) return QX_TOrigin::Member(parent.origin, parent.key);
-    return QX_TOrigin::Element(parent.origin, parent.index);
+    if (parent.isObject) return origins_->Member(parent.origin, parent.key);
+    return origins_->Element(parent.origin, parent.index);
   }
 
   bool Start(bool isObject) {
@@ -377,7 +377,7 @@ class Builder final : public nlohmann::json_sax<Json> {
       frame.mode = Mode::kValue;
       frame.trees = trees;
       frame.slot = NewSlot(isObject ? "an object" : "an array");
-      frame.origin = QX_TOrigin::At(valuePath_ != nullptr ? *valuePath_ : Path(frames_.size()));
+      frame.origin = origins_->At(valuePath_ != nullptr ? *valuePath_ : Path(frames_.size()));
       if (isObject) frame.entries = NewEntries(trees);
     } else {
       Place(isObject ? Json::object() : Json::array());
@@ -411,10 +411,10 @@ class Builder final : public nlohmann::json_sax<Json> {
     } else if (top.tagLike) {
       problem = TagLikeProblem(*top.entries);
     } else if (top.isObject) {
-      top.entries->SetOrigin(top.origin);
+      top.entries->SetOrigin(origins_, top.origin);
       value = QX_TAny(std::unique_ptr<QX_TObject>(std::move(top.entries)));
     } else {
-      top.items->SetOrigin(top.origin);
+      top.items->SetOrigin(origins_, top.origin);
       value = QX_TAny(std::unique_ptr<QX_TObject>(std::move(top.items)));
     }
     std::string line = problem.empty() ? std::move(top.problem) : file_ + ": " + Named(Path(depth)) + ": " + problem;
@@ -493,7 +493,7 @@ class Builder final : public nlohmann::json_sax<Json> {
         return "the array's upper bound leaves the 32-bit signed range";
       QX_TArray array(static_cast<int32_t>(lower));
       for (const QX_TAny& element : elements) array.Append(element);
-      array.SetOrigin(frame.origin);
+      array.SetOrigin(origins_, frame.origin);
       value = array;
       return std::string();
     }
@@ -549,7 +549,7 @@ class Builder final : public nlohmann::json_sax<Json> {
         return "{\"" + name + "\": ...} needs an object, not " + part.kind;
       if (part.built->IsIllegal()) return std::string();  // a problem inside: held already
       auto* entries = dynamic_cast<QX_TKeyedCollection*>(const_cast<QX_TAny&>(*part.built).Object());
-      if (entries != nullptr) entries->SetOrigin(frame.origin);
+      if (entries != nullptr) entries->SetOrigin(origins_, frame.origin);
       value = *part.built;
       return std::string();
     }
@@ -582,6 +582,9 @@ class Builder final : public nlohmann::json_sax<Json> {
   std::vector<PrebuiltValue> values_;
   std::vector<Frame> frames_;
   std::string lastText_;  // a text on its way into a prebuilt value
+  // The places of the file's dictionaries, trees and arrays, kept alive by
+  // the values built.
+  std::shared_ptr<QX_TOrigins> origins_;
 };
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "qx_read_observer.h"
+
 QX_TArray::QX_TArray() : data_(std::make_shared<Data>()) {}
 QX_TArray::QX_TArray(int lowerBound) : data_(std::make_shared<Data>()) { data_->lower = lowerBound; }
 
@@ -27,19 +29,15 @@ size_t QX_TArray::Offset(int index) const {
   return static_cast<size_t>(offset);
 }
 
-QX_TLookup QX_TArray::operator[](int index) const {
-  const size_t offset = Offset(index);
-  const QX_TAny& value = data_->items[offset];
-  const QX_TOrigin* origin = data_->origin.get();
-  if (origin != nullptr)
-    if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current()) observer->ElementRead(*origin, offset, value);
-  return QX_TLookup::Element(value, origin, offset, index);
+void QX_TArray::HeardRead(size_t offset) const {
+  if (QX_IReadObserver* observer = qx_tReadObserver) observer->ElementRead(*data_->origin, offset, data_->items[offset]);
 }
 
-void QX_TArray::SetOrigin(std::shared_ptr<const QX_TOrigin> origin) {
+void QX_TArray::SetOrigin(std::shared_ptr<const QX_TOrigins> origins, const QX_TOrigin* origin) {
   if (data_->origin == origin) return;
   Detach();
-  data_->origin = std::move(origin);
+  data_->origins = std::move(origins);
+  data_->origin = origin;
 }
 
 QX_TAny& QX_TArray::At(int index) {

@@ -29,7 +29,12 @@ class QX_TArray : public QX_TObject {
 
   // The element at `index` for reading; the lookup names the element (and
   // its key path) when a conversion of it fails.
-  QX_TLookup operator[](int index) const;
+  QX_TLookup operator[](int index) const {
+    const size_t offset = Offset(index);
+    const QX_TAny& value = data_->items[offset];
+    if (data_->origin != nullptr) HeardRead(offset);
+    return QX_TLookup::Element(value, data_->origin, offset, index);
+  }
   // The element at `index` for writing.
   QX_TAny& At(int index);
 
@@ -42,16 +47,22 @@ class QX_TArray : public QX_TObject {
   bool SharesContentsWith(const QX_TArray& other) const { return data_ == other.data_; }
 
   // Where the contents came from (the task file); null when not from there.
-  const QX_TOrigin* Origin() const { return data_->origin.get(); }
-  void SetOrigin(std::shared_ptr<const QX_TOrigin> origin);
+  const QX_TOrigin* Origin() const { return data_->origin; }
+  // Sets where the contents stand: `origin`, a place of `origins`, which
+  // the contents keep alive.
+  void SetOrigin(std::shared_ptr<const QX_TOrigins> origins, const QX_TOrigin* origin);
 
  private:
   struct Data {
     int lower = 0;
     std::vector<QX_TAny> items;
-    std::shared_ptr<const QX_TOrigin> origin;
+    std::shared_ptr<const QX_TOrigins> origins;
+    const QX_TOrigin* origin = nullptr;
   };
   size_t Offset(int index) const;
   void Detach();
+  // A read observer bound to the thread hears the lookup of element `offset`
+  // in contents that have an origin.
+  void HeardRead(size_t offset) const;
   std::shared_ptr<Data> data_;
 };

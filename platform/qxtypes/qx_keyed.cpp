@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "qx_read_observer.h"
+
 QX_TKeyedCollection::QX_TKeyedCollection() : data_(std::make_shared<Data>()) {}
 
 void QX_TKeyedCollection::Detach() {
@@ -23,33 +25,25 @@ size_t QX_TKeyedCollection::Find(const std::string& key) const {
   return it == data.index.end() ? kNotFound : it->second;
 }
 
-bool QX_TKeyedCollection::HasKey(const QX_TString& key) const {
-  const bool found = Find(key.Str()) != kNotFound;
-  if (data_->origin)
-    if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current()) {
-      if (found)
-        observer->MemberFound(*data_->origin, key);
-      else
-        observer->MemberRead(*data_->origin, key, nullptr);
-    }
-  return found;
+void QX_TKeyedCollection::HeardPresence(const QX_TString& key, bool found) const {
+  if (QX_IReadObserver* observer = qx_tReadObserver) {
+    if (found)
+      observer->MemberFound(*data_->origin, key);
+    else
+      observer->MemberRead(*data_->origin, key, nullptr);
+  }
 }
 
-QX_TLookup QX_TKeyedCollection::operator[](const QX_TString& key) const {
-  const size_t at = Find(key.Str());
-  const QX_TOrigin* origin = data_->origin.get();
-  if (origin != nullptr)
-    if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current())
-      observer->MemberRead(*origin, key, at == kNotFound ? nullptr : &data_->entries[at].second);
-  if (at == kNotFound) return QX_TLookup::Member(QX_TAny::Illegal(), origin, nullptr, key.Str());
-  const Entry& entry = data_->entries[at];
-  return QX_TLookup::Member(entry.second, origin, &entry.first);
+void QX_TKeyedCollection::HeardRead(const QX_TString& key, size_t at) const {
+  if (QX_IReadObserver* observer = qx_tReadObserver)
+    observer->MemberRead(*data_->origin, key, at == kNotFound ? nullptr : &data_->entries[at].second);
 }
 
-void QX_TKeyedCollection::SetOrigin(std::shared_ptr<const QX_TOrigin> origin) {
+void QX_TKeyedCollection::SetOrigin(std::shared_ptr<const QX_TOrigins> origins, const QX_TOrigin* origin) {
   if (data_->origin == origin) return;
   Detach();
-  data_->origin = std::move(origin);
+  data_->origins = std::move(origins);
+  data_->origin = origin;
 }
 
 QX_TAny& QX_TKeyedCollection::Value(const QX_TString& key) {
@@ -108,7 +102,7 @@ const QX_TString& QX_TIterator::Key() const {
   if (IsDone()) throw QX_EException("QX_TIterator::Key: the walk is done");
   const QX_TKeyedCollection::Entry& entry = (*items_)[pos_];
   if (origin_ != nullptr)
-    if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current())
+    if (QX_IReadObserver* observer = qx_tReadObserver)
       observer->MemberRead(*origin_, entry.first, &entry.second);
   return entry.first;
 }
@@ -117,7 +111,7 @@ const QX_TAny& QX_TIterator::Value() const {
   if (IsDone()) throw QX_EException("QX_TIterator::Value: the walk is done");
   const QX_TKeyedCollection::Entry& entry = (*items_)[pos_];
   if (origin_ != nullptr)
-    if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current())
+    if (QX_IReadObserver* observer = qx_tReadObserver)
       observer->MemberRead(*origin_, entry.first, &entry.second);
   return entry.second;
 }

@@ -24,10 +24,21 @@ class QX_TKeyedCollection : public QX_TObject {
  public:
   using Entry = std::pair<QX_TString, QX_TAny>;
 
-  bool HasKey(const QX_TString& key) const;
+  bool HasKey(const QX_TString& key) const {
+    const size_t at = Find(key.Str());
+    if (data_->origin != nullptr) HeardPresence(key, at != kNotFound);
+    return at != kNotFound;
+  }
   // The value for `key`, or the illegal value when the key is missing; the
   // lookup names the key (and its key path) when a conversion of it fails.
-  QX_TLookup operator[](const QX_TString& key) const;
+  QX_TLookup operator[](const QX_TString& key) const {
+    const size_t at = Find(key.Str());
+    const Data& data = *data_;
+    if (data.origin != nullptr) HeardRead(key, at);
+    if (at == kNotFound) return QX_TLookup::Missing(data.origin, key.Str());
+    const Entry& entry = data.entries[at];
+    return QX_TLookup::Member(entry.second, data.origin, entry.first);
+  }
   // The value for `key` for writing; a missing key is added (holding the
   // illegal value until assigned).
   QX_TAny& Value(const QX_TString& key);
@@ -49,8 +60,10 @@ class QX_TKeyedCollection : public QX_TObject {
 
   // Where the contents came from (the task file); null when not from there.
   // Copies share it; a copy changed later keeps it.
-  const QX_TOrigin* Origin() const { return data_->origin.get(); }
-  void SetOrigin(std::shared_ptr<const QX_TOrigin> origin);
+  const QX_TOrigin* Origin() const { return data_->origin; }
+  // Sets where the contents stand: `origin`, a place of `origins`, which
+  // the contents keep alive.
+  void SetOrigin(std::shared_ptr<const QX_TOrigins> origins, const QX_TOrigin* origin);
 
  protected:
   QX_TKeyedCollection();
@@ -62,12 +75,17 @@ class QX_TKeyedCollection : public QX_TObject {
     // Position by key, kept once the collection holds more than
     // kIndexedFrom entries; empty before.
     std::unordered_map<std::string, size_t> index;
-    std::shared_ptr<const QX_TOrigin> origin;
+    std::shared_ptr<const QX_TOrigins> origins;
+    const QX_TOrigin* origin = nullptr;
   };
   static constexpr size_t kNotFound = static_cast<size_t>(-1);
   static constexpr size_t kIndexedFrom = 16;
   size_t Find(const std::string& key) const;
   void Detach();
+  // A read observer bound to the thread hears a lookup (the entry at `at`)
+  // or a presence test in contents that have an origin.
+  void HeardRead(const QX_TString& key, size_t at) const;
+  void HeardPresence(const QX_TString& key, bool found) const;
   std::shared_ptr<Data> data_;
 };
 

@@ -11,6 +11,8 @@
 // the collection changes, as a reference to the value would be.
 #pragma once
 
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "qx_any.h"
@@ -20,15 +22,29 @@ class QX_TOrigin;
 
 class QX_TLookup {
  public:
-  // Member lookups: `key` is the collection's own key of the entry found;
-  // for a missing key it is null and `missingKey` holds the key asked for
-  // (the text asked with may be a temporary that is gone before the lookup
-  // is used). `origin` is the collection's (null: none).
-  static QX_TLookup Member(const QX_TAny& value, const QX_TOrigin* origin, const QX_TString* key,
-                           std::string missingKey = std::string());
+  // A member found: `key` is the collection's own key of the entry.
+  // `origin` is the collection's (null: none).
+  static QX_TLookup Member(const QX_TAny& value, const QX_TOrigin* origin, const QX_TString& key) {
+    QX_TLookup lookup(value, origin);
+    lookup.key_ = &key;
+    return lookup;
+  }
+  // A missing key: the key asked for is kept, since the text asked with may
+  // be a temporary that is gone before the lookup is used.
+  static QX_TLookup Missing(const QX_TOrigin* origin, const std::string& key) {
+    QX_TLookup lookup(QX_TAny::Illegal(), origin);
+    lookup.missingKey_.reset(new std::string(key));
+    return lookup;
+  }
   // Element `position` (0 for the first) of an array at `origin`, asked for
   // as `index`.
-  static QX_TLookup Element(const QX_TAny& value, const QX_TOrigin* origin, size_t position, int index);
+  static QX_TLookup Element(const QX_TAny& value, const QX_TOrigin* origin, size_t position, int index) {
+    QX_TLookup lookup(value, origin);
+    lookup.isElement_ = true;
+    lookup.position_ = position;
+    lookup.index_ = index;
+    return lookup;
+  }
 
   operator const QX_TAny&() const { return *value_; }  // NOLINT: stands for the value
   const QX_TAny& Value() const { return *value_; }
@@ -42,7 +58,11 @@ class QX_TLookup {
   // The value's conversions (QX_TAny), whose failures name what was read and
   // where the conversion was asked for (the caller's file and line unless
   // given).
-  const QX_TObject& DynamicCast(const char* className, const char* sourceFile, int line) const;
+  const QX_TObject& DynamicCast(const char* className, const char* sourceFile, int line) const {
+    const QX_TObject* object = value_->Object();
+    if (object != nullptr && className != nullptr && std::strcmp(object->ClassName(), className) == 0) return *object;
+    RaiseCast(className, sourceFile, line);
+  }
   bool AsBool(const char* sourceFile = __builtin_FILE(), int line = __builtin_LINE()) const;
   double AsDouble(const char* sourceFile = __builtin_FILE(), int line = __builtin_LINE()) const;
 
@@ -52,14 +72,15 @@ class QX_TLookup {
 
  private:
   QX_TLookup(const QX_TAny& value, const QX_TOrigin* origin) : value_(&value), origin_(origin) {}
+  [[noreturn]] void RaiseCast(const char* className, const char* sourceFile, int line) const;
 
   const QX_TAny* value_;
   const QX_TOrigin* origin_;
-  bool isElement_ = false;
   const QX_TString* key_ = nullptr;
-  std::string missingKey_;
+  std::unique_ptr<std::string> missingKey_;  // only for a missing key
   size_t position_ = 0;
   int index_ = 0;
+  bool isElement_ = false;
 };
 
 // The checked conversion of a looked-up value, naming what was read.

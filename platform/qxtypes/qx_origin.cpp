@@ -1,10 +1,13 @@
 #include "qx_origin.h"
 
+#include "qx_read_observer.h"
+
 #include <vector>
 
-namespace {
+// The observer bound to each thread (see qx_read_observer.h).
+thread_local QX_IReadObserver* qx_tReadObserver QX_INITIAL_EXEC_TLS = nullptr;
 
-thread_local QX_IReadObserver* tReadObserver = nullptr;
+namespace {
 
 bool IsPlainKey(const std::string& key) {
   if (key.empty()) return false;
@@ -55,22 +58,25 @@ void AppendEscaped(std::string& out, unsigned char c) {
 
 }  // namespace
 
-std::shared_ptr<const QX_TOrigin> QX_TOrigin::At(std::string path) {
-  return std::shared_ptr<const QX_TOrigin>(new QX_TOrigin(Kind::kRoot, nullptr, std::move(path), 0));
+const QX_TOrigin* QX_TOrigins::At(std::string path) {
+  places_.push_back(QX_TOrigin(QX_TOrigin::Kind::kRoot, nullptr, std::move(path), 0));
+  return &places_.back();
 }
 
-std::shared_ptr<const QX_TOrigin> QX_TOrigin::Member(std::shared_ptr<const QX_TOrigin> parent, std::string key) {
-  return std::shared_ptr<const QX_TOrigin>(new QX_TOrigin(Kind::kMember, std::move(parent), std::move(key), 0));
+const QX_TOrigin* QX_TOrigins::Member(const QX_TOrigin* parent, std::string key) {
+  places_.push_back(QX_TOrigin(QX_TOrigin::Kind::kMember, parent, std::move(key), 0));
+  return &places_.back();
 }
 
-std::shared_ptr<const QX_TOrigin> QX_TOrigin::Element(std::shared_ptr<const QX_TOrigin> parent, size_t position) {
-  return std::shared_ptr<const QX_TOrigin>(new QX_TOrigin(Kind::kElement, std::move(parent), std::string(), position));
+const QX_TOrigin* QX_TOrigins::Element(const QX_TOrigin* parent, size_t position) {
+  places_.push_back(QX_TOrigin(QX_TOrigin::Kind::kElement, parent, std::string(), position));
+  return &places_.back();
 }
 
 std::string QX_TOrigin::Path() const {
   // Walked from this place up to the root, then written from the root down.
   std::vector<const QX_TOrigin*> chain;
-  for (const QX_TOrigin* at = this; at != nullptr; at = at->parent_.get()) chain.push_back(at);
+  for (const QX_TOrigin* at = this; at != nullptr; at = at->parent_) chain.push_back(at);
   std::string path;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
     const QX_TOrigin& place = **it;
@@ -141,10 +147,10 @@ std::string QX_TOrigin::Quoted(const std::string& text) {
   return out;
 }
 
-QX_TReadObserverBinding::QX_TReadObserverBinding(QX_IReadObserver* observer) : previous_(tReadObserver) {
-  tReadObserver = observer;
+QX_TReadObserverBinding::QX_TReadObserverBinding(QX_IReadObserver* observer) : previous_(qx_tReadObserver) {
+  qx_tReadObserver = observer;
 }
 
-QX_TReadObserverBinding::~QX_TReadObserverBinding() { tReadObserver = previous_; }
+QX_TReadObserverBinding::~QX_TReadObserverBinding() { qx_tReadObserver = previous_; }
 
-QX_IReadObserver* QX_TReadObserverBinding::Current() { return tReadObserver; }
+QX_IReadObserver* QX_TReadObserverBinding::Current() { return qx_tReadObserver; }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -21,14 +22,6 @@ class QX_TString;
 
 class QX_TOrigin {
  public:
-  // The place `path` of the task file (a key path, "" for the top level).
-  static std::shared_ptr<const QX_TOrigin> At(std::string path);
-  // Member `key` of the value at `parent`.
-  static std::shared_ptr<const QX_TOrigin> Member(std::shared_ptr<const QX_TOrigin> parent, std::string key);
-  // Element `position` (0 for the first, whatever the array's lower bound)
-  // of the array at `parent`.
-  static std::shared_ptr<const QX_TOrigin> Element(std::shared_ptr<const QX_TOrigin> parent, size_t position);
-
   // The key path of this place, and of its member `key` or element `position`.
   std::string Path() const;
   std::string MemberPath(const std::string& key) const { return MemberPathOf(Path(), key); }
@@ -45,14 +38,34 @@ class QX_TOrigin {
   static std::string Quoted(const std::string& text);
 
  private:
+  friend class QX_TOrigins;
   enum class Kind { kRoot, kMember, kElement };
-  QX_TOrigin(Kind kind, std::shared_ptr<const QX_TOrigin> parent, std::string text, size_t position)
-      : kind_(kind), parent_(std::move(parent)), text_(std::move(text)), position_(position) {}
+  QX_TOrigin(Kind kind, const QX_TOrigin* parent, std::string text, size_t position)
+      : kind_(kind), parent_(parent), text_(std::move(text)), position_(position) {}
 
   Kind kind_;
-  std::shared_ptr<const QX_TOrigin> parent_;
-  std::string text_;  // the root's path, or the member's key
-  size_t position_;   // the element's position
+  const QX_TOrigin* parent_;  // kept by the same QX_TOrigins
+  std::string text_;          // the root's path, or the member's key
+  size_t position_;           // the element's position
+};
+
+// The places of one task file. The reader makes one table for the file and
+// a place for each dictionary, tree and array it builds; the collections
+// keep the table alive (QX_TKeyedCollection::SetOrigin), so a place stays
+// valid as long as any value standing there does. Places are added only
+// while the file is read; after that the table is only read.
+class QX_TOrigins {
+ public:
+  // The place `path` of the task file (a key path, "" for the top level).
+  const QX_TOrigin* At(std::string path);
+  // Member `key` of the value at `parent`.
+  const QX_TOrigin* Member(const QX_TOrigin* parent, std::string key);
+  // Element `position` (0 for the first, whatever the array's lower bound)
+  // of the array at `parent`.
+  const QX_TOrigin* Element(const QX_TOrigin* parent, size_t position);
+
+ private:
+  std::deque<QX_TOrigin> places_;  // a deque: places never move
 };
 
 // Hears the lookups in collections that have an origin, on the thread it is

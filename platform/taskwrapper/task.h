@@ -46,9 +46,10 @@ class TW_TTask {
   virtual QX_TString MergeID() const { return mergeId_; }
 
   void SetMergeID(const QX_TString& id) { mergeId_ = id; }
-  // The step and job that the entries logged from now on are stamped with.
-  void SetLogContext(std::string step, std::optional<long long> job) {
-    logStep_ = std::move(step);
+  // The step and job that the entries logged from now on are stamped with
+  // (null: no step). The step's text must stay valid until the next call.
+  void SetLogContext(const char* step, std::optional<long long> job) {
+    logStep_ = step;
     logJob_ = job;
   }
   const std::vector<TW_TLogEntry>& Log() const { return log_; }
@@ -60,7 +61,7 @@ class TW_TTask {
   std::vector<TW_TTempFile> tempFiles_;
   TName names_;
   QX_TString mergeId_;
-  std::string logStep_;
+  const char* logStep_ = nullptr;
   std::optional<long long> logJob_;
 };
 

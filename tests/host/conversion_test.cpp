@@ -9,6 +9,7 @@
 
 #include "conversion.h"
 #include "converter_fixture.h"
+#include "host_program.h"
 #include "result_document.h"
 #include "result_writer.h"
 #include "task_file.h"
@@ -304,6 +305,27 @@ TEST(HostCleanup, DeletesOnlyFilesRegisteredWithKeepFalse) {
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_NE(problems[0].find("http://example.com/x.ini"), std::string::npos);
   fs::remove_all(dir);
+}
+
+// The traced result written directly (reads, calls and writes of every
+// step run) is the document form's text, as for an untraced one.
+TEST(HostResult, TracedResultIsTheDocumentsText) {
+  namespace fs = std::filesystem;
+  ASSERT_TRUE(__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__());
+  hosttest::TempDir dir;
+  const fs::path examples = fs::path(T2D_SOURCE_DIR) / "examples";
+  fs::copy(examples / "cip3-ipl", dir.File("cip3-ipl"));
+  for (const char* example : {"typical", "multi-job", "cip3"}) {
+    fs::copy_file(examples / (std::string(example) + ".json"), dir.File(std::string(example) + ".json"));
+    const t2dhost::TaskFile file = t2dhost::ReadTaskFile(dir.File(std::string(example) + ".json"));
+    t2dhost::ConversionOptions options;
+    options.trace = true;
+    t2dhost::Conversion conversion(file, nullptr, options);
+    testing::internal::CaptureStdout();
+    conversion.Run();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(t2dhost::ResultText(conversion), t2dhost::FormatJson(resulttest::ResultJson(conversion))) << example;
+  }
 }
 
 }  // namespace

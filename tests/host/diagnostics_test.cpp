@@ -5,6 +5,7 @@
 #include "conversion.h"
 #include "diagnostics.h"
 #include "host_program.h"
+#include "message_catalogue.h"
 #include "result_writer.h"
 #include "task_file.h"
 
@@ -125,9 +126,14 @@ TEST(Lint, MisspellingsWarnExtraKeysDoNot) {
   EXPECT_EQ(run.out, "warning: ticket.configuration.Masters.M1.Jobs[0].Rotaton is never read; \"Rotation\" was "
                      "asked for and is absent: probably misspelt\n");
 
+  // Errors name their step and job and say what they mean in the catalogue's words.
   run = hosttest::Run({"lint", Example("multi-job")});
   EXPECT_EQ(run.exitCode, 3);
-  EXPECT_EQ(run.out.rfind("error: qxmsm.failaddjob (AddJob2Dict, job 2): ", 0), 0u) << run.out;
+  EXPECT_EQ(run.out.rfind(std::string("error: qxmsm.failaddjob (AddJob2Dict, job 2): ") +
+                              t2dhost::FindMessage("qxmsm.failaddjob")->meaning + "\n",
+                          0),
+            0u)
+      << run.out;
 }
 
 TEST(Lint, EditDistanceCountsLettersNotCase) {
