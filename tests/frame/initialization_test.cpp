@@ -3,6 +3,9 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "qxinit.h"
 #include "ticket2dict_msbasetask.h"
 
@@ -35,6 +38,24 @@ TEST(Initialization, OrderOnceAndRetryAfterAFailure) {
   EXPECT_TRUE(init());
   EXPECT_TRUE(qxinit::Calls().empty());
   dlclose(library);
+}
+
+// Callers on several threads at once all get their answer, and the libraries
+// start at most once (the thread-sanitizer build watches the state).
+TEST(Initialization, SeveralThreadsStartTheLibrariesOnce) {
+  qxinit::ClearCalls();
+  std::vector<std::thread> callers;
+  std::atomic<int> ready{0};
+  for (int i = 0; i < 8; ++i)
+    callers.emplace_back([&ready] {
+      EXPECT_TRUE(__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__());
+      ++ready;
+    });
+  for (std::thread& caller : callers) caller.join();
+  EXPECT_EQ(ready, 8);
+  const Strings calls = qxinit::Calls();
+  EXPECT_TRUE(calls.empty() ||
+              calls == Strings({"qxtypes", "QXMWare", "Ticket", "Ticket2Dict", "taskwrapper", "templatenames"}));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // derives (setup, jobs), and the typed encoding of the result.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "task_file.h"
 
 namespace {
@@ -193,6 +195,21 @@ TEST(TypedValues, NestedRefusalsNameTheKeyPath) {
 }
 
 // ---- URLs ----------------------------------------------------------------------
+
+// Messages quote what they echo as JSON strings: the value library's quoting
+// gives what nlohmann-json gives, invalid UTF-8 included.
+TEST(KeyPaths, QuotingMatchesJson) {
+  std::mt19937 random(7);
+  const char pieces[][5] = {"a", "\"", "\\", "\n", "\x01", "\x7f", "\xc3\xa4", "\xe2\x82\xac", "\xf0\x9f\x98\x80",
+                            "\xc3", "\xe2\x82", "\xff", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xc0\xaf", "\x80"};
+  for (int i = 0; i < 2000; ++i) {
+    std::string text;
+    for (size_t n = random() % 8; n > 0; --n) text += pieces[random() % std::size(pieces)];
+    EXPECT_EQ(QX_TOrigin::Quoted(text), Json(text).dump(-1, ' ', false, Json::error_handler_t::replace)) << i;
+  }
+  EXPECT_EQ(t2dhost::MemberPath("servers", ""), "servers[\"\"]");
+  EXPECT_EQ(t2dhost::MemberPath("ticket.work", "a b"), "ticket.work[\"a b\"]");
+}
 
 TEST(TaskFileUrls, LocalUncRelativeAndOtherSchemes) {
   const std::pair<const char*, const char*> cases[] = {

@@ -88,6 +88,36 @@ TEST(CheckedConversion, ErrorNamesBothClassesAndTheSource) {
   EXPECT_NE(asStd, nullptr) << "the illegal-cast error is a std::exception";
 }
 
+// A failed conversion of a looked-up value names what was read: the key (or
+// element) and, for values from the task file, where they stand; a missing
+// key stays named after the text it was asked with is gone.
+TEST(CheckedConversion, LookupsNameWhatTheyRead) {
+  QX_TDict dict;
+  dict.Add("Copies", QX_TInt32(2));
+  QX_TArray list(1);
+  list.Append(QX_TString("a"));
+  const auto text = [](const auto& call) {
+    try {
+      call();
+    } catch (const QX_EIllegalCast& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  EXPECT_EQ(text([&] { qx_cast<QX_TUInt16>(dict["Copies"], "a.cpp", 3); }),
+            "QX_EIllegalCast: \"Copies\": expected QX_TUInt16, got QX_TInt32 (a.cpp, line 3)");
+  EXPECT_EQ(text([&] { list[1].AsDouble("b.cpp", 4); }),
+            "QX_EIllegalCast: element 1: expected a number, got QX_TString (b.cpp, line 4)");
+
+  auto origins = std::make_shared<QX_TOrigins>();
+  const QX_TOrigin* options = origins->Member(origins->At("ticket.configuration"), "my options");
+  dict.SetOrigin(origins, options);
+  const auto& missing = dict[QX_TString(std::string("Copi") + "es2")];  // the key's text dies here
+  EXPECT_EQ(text([&] { qx_cast<QX_TDict>(missing, "c.cpp", 5); }),
+            "QX_EIllegalCast: \"Copies2\" at ticket.configuration[\"my options\"].Copies2: expected QX_TDict, got "
+            "QX_TIllegal (c.cpp, line 5)");
+}
+
 TEST(ReadingNumbers, BoolAndDoubleAcceptNumbersOnly) {
   struct Row {
     QX_TAny value;
