@@ -114,7 +114,8 @@ int Run(const RunOptions& options, bool report) {
   if (const int status = session.Open(options.taskFile, options.flavour)) return status;
   std::optional<qxos::FileReplacement> target;
   try {
-    if (!options.output.empty()) target.emplace(options.output, "write the result");
+    if (!options.output.empty())
+      target.emplace(options.output, "write the result", qxos::FileReplacement::Others::kWriteDirectly);
   } catch (const std::exception& e) {
     Complain(e.what());
     return kExitUnexpected;

@@ -207,9 +207,11 @@ std::string FinalTarget(const std::string& path, const char* operation) {
 
 }  // namespace
 
+using Others = FileReplacement::Others;
+
 class FileReplacement::Impl {
  public:
-  Impl(const std::string& target, const char* operation) : operation_(operation) {
+  Impl(const std::string& target, const char* operation, Others others) : operation_(operation) {
     SystemPath(target, operation);
     const std::string file = FinalTarget(target, operation);
     struct stat info;
@@ -217,6 +219,8 @@ class FileReplacement::Impl {
     if (exists && S_ISDIR(info.st_mode))
       throw std::runtime_error(std::string(operation) + ": \"" + target + "\": " + Reason(EISDIR));
     if (exists && !S_ISREG(info.st_mode)) {
+      if (others == Others::kRefuse)
+        throw std::runtime_error(std::string(operation) + ": \"" + target + "\" is not a regular file");
       // A device or a FIFO: written as it is.
       target_ = target;
       direct_ = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
@@ -256,8 +260,8 @@ class FileReplacement::Impl {
   int direct_ = -1;
 };
 
-FileReplacement::FileReplacement(const std::string& target, const char* operation)
-    : impl_(std::make_unique<Impl>(target, operation)) {}
+FileReplacement::FileReplacement(const std::string& target, const char* operation, Others others)
+    : impl_(std::make_unique<Impl>(target, operation, others)) {}
 FileReplacement::~FileReplacement() = default;
 void FileReplacement::Write(const char* data, size_t size) { impl_->Write(data, size); }
 void FileReplacement::Commit() { impl_->Commit(); }

@@ -26,14 +26,16 @@ namespace qxos {
 //   names work); an existing file keeps its permission bits, a new one gets
 //   0666 less the umask;
 // - a symbolic link leads to the file that is replaced (the link stays);
-// - anything else that can be written (a device, a FIFO) is written directly,
-//   since it can't be replaced.
+// - anything else (a device, a FIFO) can't be replaced: it is written
+//   directly when `others` says so, else refused (a FIFO without a reader
+//   would keep the caller waiting).
 // The target is opened (the temporary file made) on construction, so that a
 // target that can't be written is known before the contents are made.
 // Failures raise std::runtime_error naming the target and the reason.
 class FileReplacement {
  public:
-  FileReplacement(const std::string& target, const char* operation);
+  enum class Others { kRefuse, kWriteDirectly };
+  FileReplacement(const std::string& target, const char* operation, Others others = Others::kRefuse);
   ~FileReplacement();
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
@@ -58,8 +60,9 @@ class FileReplacement {
 bool CopyFileW(const std::wstring& existing, const std::wstring& newFile, bool failIfExists);
 
 // Replaces the contents of the file `path` by `contents` with a
-// FileReplacement. A failure raises std::runtime_error naming the path and
-// the reason.
+// FileReplacement; a path that is no regular file (nor a link to one, nor
+// missing) is refused. A failure raises std::runtime_error naming the path
+// and the reason.
 void ReplaceFileContents(const std::string& path, const std::string& contents);
 
 // How ReadFileContents reads.
