@@ -128,6 +128,18 @@ Json TraceJson(const std::vector<StepRun>& runs) {
   return trace;
 }
 
+Json TraceCallJson(const TraceCall& call) {
+  Json entry = Json::object();
+  entry["service"] = call.service;
+  entry["method"] = call.method;
+  entry["arguments"] = call.arguments;
+  if (call.answer)
+    entry["answer"] = *call.answer;
+  else
+    entry["error"] = call.error;
+  return entry;
+}
+
 Json StepRunJson(const StepRun& run) {
   Json reads = Json::array();
   for (const TraceRead& read : run.reads) {
@@ -140,17 +152,7 @@ Json StepRunJson(const StepRun& run) {
     reads.push_back(std::move(entry));
   }
   Json calls = Json::array();
-  for (const TraceCall& call : run.calls) {
-    Json entry = Json::object();
-    entry["service"] = call.service;
-    entry["method"] = call.method;
-    entry["arguments"] = call.arguments;
-    if (call.answer)
-      entry["answer"] = *call.answer;
-    else
-      entry["error"] = call.error;
-    calls.push_back(std::move(entry));
-  }
+  for (const TraceCall& call : run.calls) calls.push_back(TraceCallJson(call));
   Json writes = Json::array();
   for (const TraceWrite& write : run.writes) {
     Json entry = Json::object();

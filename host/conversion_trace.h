@@ -114,6 +114,10 @@ class ConversionWatch final : public T2D_IStepObserver,
 // by one, as its class and size ({"@class": "QX_TDict", "@entries": 19}).
 Json TraceValue(const QX_TAny& value);
 
+// One service request as a step run's "calls" holds it: "service",
+// "method", "arguments", and "answer" or "error".
+Json TraceCallJson(const TraceCall& call);
+
 // One step run as the result's "trace" holds it: "step", "job", "parent",
 // "reads", "calls", "writes".
 Json StepRunJson(const StepRun& run);

@@ -328,17 +328,8 @@ class DirectWriter {
       }
     });
     out_ += ",\n";
-    Elements("calls", run.calls, [this](const TraceCall& call) {
-      Json entry = Json::object();
-      entry["service"] = call.service;
-      entry["method"] = call.method;
-      entry["arguments"] = call.arguments;
-      if (call.answer)
-        entry["answer"] = *call.answer;
-      else
-        entry["error"] = call.error;
-      Pretty(writer_, entry, 8, true);
-    });
+    Elements("calls", run.calls,
+             [this](const TraceCall& call) { Pretty(writer_, TraceCallJson(call), 8, true); });
     out_ += ",\n";
     Elements("writes", run.writes, [this](const TraceWrite& write) {
       out_ += "{\"section\": ";

@@ -202,6 +202,16 @@ TEST(ResourceDatabase, FilesThatCannotBeOpenedGiveNoHandle) {
   const std::string fifo = folder.File("fifo.ini"), copy = folder.File("copy.ini");
   EXPECT_THROW(qxos::CopyFileW(std::wstring(fifo.begin(), fifo.end()), std::wstring(copy.begin(), copy.end()), false),
                std::runtime_error);
+  // Nor is a FIFO written over: the replacement refuses what it can't replace
+  // instead of waiting for a reader; a link to a file keeps being a link.
+  EXPECT_THROW(qxos::ReplaceFileContents(fifo, "[S]\n"), std::runtime_error);
+  Write(folder.File("real.ini"), "old");
+  ASSERT_EQ(symlink("real.ini", folder.File("link.ini").c_str()), 0);
+  qxos::ReplaceFileContents(folder.File("link.ini"), "new");
+  EXPECT_EQ(Read(folder.File("real.ini")), "new");
+  struct stat info {};
+  ASSERT_EQ(lstat(folder.File("link.ini").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
   Write(folder.File("empty.ini"), "");
   RDB_HANDLE db = rdb_open_push(folder.File("empty.ini").c_str(), &status);
   ASSERT_NE(db, nullptr);
