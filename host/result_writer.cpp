@@ -294,23 +294,19 @@ class DirectWriter {
     };
     const Json job = run.job ? Json(*run.job) : Json(nullptr);
     const Json parent = run.parent ? Json(*run.parent) : Json(nullptr);
-    if (run.reads.empty() && run.calls.empty() && run.writes.empty()) {
-      // Every member is a scalar or an empty array: one line.
-      out_ += "{";
-      scalar("step", run.step);
-      out_ += ", ";
-      scalar("job", job);
-      out_ += ", ";
-      scalar("parent", parent);
+    // A run whose members are all scalars or empty arrays takes one line.
+    const bool flat = run.reads.empty() && run.calls.empty() && run.writes.empty();
+    const char* between = flat ? ", " : ",\n      ";
+    out_ += flat ? "{" : "{\n      ";
+    scalar("step", run.step);
+    out_ += between;
+    scalar("job", job);
+    out_ += between;
+    scalar("parent", parent);
+    if (flat) {
       out_ += ", \"reads\": [], \"calls\": [], \"writes\": []}";
       return;
     }
-    out_ += "{\n      ";
-    scalar("step", run.step);
-    out_ += ",\n      ";
-    scalar("job", job);
-    out_ += ",\n      ";
-    scalar("parent", parent);
     out_ += ",\n";
     Elements("reads", run.reads, [this](const TraceRead& read) {
       if (!read.value) {
