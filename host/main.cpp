@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -75,14 +76,20 @@ class Session {
 };
 
 // Deletes the temporary files registered with keep = false when it goes,
-// whatever happened after the conversion started.
+// whatever happened after the conversion started; made before the
+// conversion, it knows which files of the IPL data folders were there
+// before, and leaves them.
 class Cleanup {
  public:
-  Cleanup(const t2dhost::Conversion& conversion, bool enabled) : conversion_(conversion), enabled_(enabled) {}
+  Cleanup(const t2dhost::TaskFile& file, const t2dhost::Conversion& conversion, bool enabled)
+      : conversion_(conversion),
+        enabled_(enabled),
+        before_(enabled ? t2dhost::FilesBefore(t2dhost::IplDataFolders(file)) : std::set<std::string>()) {}
   ~Cleanup() {
     if (!enabled_) return;
     try {
-      for (const std::string& problem : t2dhost::CleanupTempFiles(conversion_.Task())) Complain("--cleanup: " + problem);
+      for (const std::string& problem : t2dhost::CleanupTempFiles(conversion_.Task(), before_))
+        Complain("--cleanup: " + problem);
     } catch (const std::exception& e) {
       Complain(std::string("--cleanup: ") + e.what());
     }
@@ -93,6 +100,7 @@ class Cleanup {
  private:
   const t2dhost::Conversion& conversion_;
   bool enabled_;
+  std::set<std::string> before_;
 };
 
 struct RunOptions {
@@ -110,20 +118,29 @@ bool HasFailure(const TW_TTask& task) {
 // result that can't be written is known before anything is converted; the
 // cleanup runs however the writing ends.
 int Run(const RunOptions& options, bool report) {
+  if (options.trace && options.format != "json") {
+    Complain("--trace adds the trace to the JSON result, which --format " + options.format +
+             " does not write: use --format json");
+    return kExitBadTaskFile;
+  }
   Session session;
   if (const int status = session.Open(options.taskFile, options.flavour)) return status;
+  // "-o -" and the paths that name the standard output are standard output
+  // itself, so that a shell's ">>" or pipe behind it keeps working.
+  const bool toStandardOutput = options.output.empty() || qxos::NamedDescriptor(options.output) == 1;
   std::optional<qxos::FileReplacement> target;
   try {
-    if (!options.output.empty())
+    if (!toStandardOutput)
       target.emplace(options.output, "write the result", qxos::FileReplacement::Others::kWriteDirectly);
   } catch (const std::exception& e) {
     Complain(e.what());
     return kExitUnexpected;
   }
-  // Without -o the result goes to standard output, and the converter's own
-  // traces to standard error.
+  // When the result goes to standard output, the converter's own traces go
+  // to standard error; so do the report's, whose page is never where the
+  // converter's traces belong.
   std::optional<t2dhost::StandardStreams> streams;
-  if (!target) streams.emplace(t2dhost::StandardStreams::Traces::kToStandardError);
+  if (!target || report) streams.emplace(t2dhost::StandardStreams::Traces::kToStandardError);
   const auto write = [&](const std::string& text) {
     if (target)
       target->Write(text);
@@ -134,7 +151,7 @@ int Run(const RunOptions& options, bool report) {
   t2dhost::ConversionOptions conversionOptions;
   conversionOptions.trace = options.trace || report;
   t2dhost::Conversion conversion(session.File(), session.Factory(), conversionOptions);
-  const Cleanup cleanup(conversion, options.cleanup);
+  const Cleanup cleanup(session.File(), conversion, options.cleanup);
   try {
     conversion.Run();
   } catch (const t2dhost::TaskFileError& e) {

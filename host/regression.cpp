@@ -66,24 +66,37 @@ void NormaliseValue(Json& value, const Placeholders& placeholders, bool replaceF
   }
 }
 
-// The data folders of the task file's IPL servers, where the CIP3 copies
-// are written: tasks that share one must not run at the same moment.
-std::vector<std::string> DataFolders(const TaskFile& file) {
+bool IsWithin(const std::string& path, const std::string& folder) {
+  return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+                            (folder.back() == '/' || path[folder.size()] == '/'));
+}
+
+// The IPL data folders of a task, resolved: where its CIP3 copies are
+// written. Tasks that share one must not run at the same moment, and a
+// folder outside the task's own folder is refused: a regression test writes
+// only beside its tasks. Raises std::runtime_error naming the folder.
+std::vector<std::string> DataFoldersOf(const TaskFile& file, const std::string& taskFile) {
+  const std::string own = ResolvedPath(TaskFileFolder(taskFile));
   std::set<std::string> folders;
-  for (const auto& server : file.servers) {
-    if (!server.second.ipl || !server.second.ipl->dataFolder) continue;
-    const QX_TAny& folder = *server.second.ipl->dataFolder;
-    std::string text;
-    if (const QX_TObject* object = folder.Object()) {
-      if (std::string_view(object->ClassName()) == QX_TURL::kClassName)
-        text = static_cast<const QX_TURL*>(object)->Text().Str();
-      else if (std::string_view(object->ClassName()) == QX_TString::kClassName)
-        text = static_cast<const QX_TString*>(object)->Str();
-    }
-    while (text.size() > 1 && (text.back() == '/' || text.back() == '\\')) text.pop_back();
-    if (!text.empty()) folders.insert(text);
+  for (const std::string& folder : IplDataFolders(file)) {
+    const std::string resolved = ResolvedPath(folder);
+    if (!IsWithin(resolved, own))
+      throw std::runtime_error(taskFile + ": not converted: its IPL data folder " + folder +
+                               " is outside the task's folder " + own + ", and a test writes only beside its tasks");
+    folders.insert(resolved);
   }
   return {folders.begin(), folders.end()};  // sorted: locked in this order
+}
+
+// An expected result that is a link may lead only to a file in the task's
+// own folder: --update writes where it leads.
+void RefuseLinkOut(const std::string& expectedPath, const std::string& taskFile) {
+  std::error_code ec;
+  if (!fs::is_symlink(fs::symlink_status(expectedPath, ec))) return;
+  const std::string target = ResolvedPath(expectedPath);
+  if (fs::path(target).parent_path().string() != ResolvedPath(TaskFileFolder(taskFile)))
+    throw std::runtime_error(expectedPath + ": a link that leads out of the task's folder (to " + target +
+                             "); not followed");
 }
 
 // The pool: workers take the task files in order, one at a time; the
@@ -189,21 +202,27 @@ class Pool {
     };
     const std::string expectedPath = ExpectedResultPath(name);
     try {
+      // Anything but a regular file (a FIFO, a device) is never opened: it
+      // could keep the test waiting or act when read.
+      std::error_code ec;
+      const fs::file_status status = fs::status(name, ec);
+      if (!ec && !fs::is_regular_file(status)) return fail(name + ": not a regular file; not tested");
       const TaskFile file = ReadTaskFile(name);
+      const std::vector<std::string> dataFolders = DataFoldersOf(file, name);
       std::optional<Json> expected;
       if (!options_.update) {
-        std::error_code ec;
         if (!fs::exists(expectedPath, ec))
           return fail("no expected result " + expectedPath + "; write it with: ticket2dict test --update " + name);
         expected = ReadResultFile(expectedPath);
       }
       Json result;
       {
-        const auto locks = LockFolders(DataFolders(file));
+        const auto locks = LockFolders(dataFolders);
+        const std::set<std::string> before = FilesBefore(dataFolders);
         Conversion conversion(file, options_.factory);
         conversion.Run();
         result = Json::parse(ResultText(conversion));
-        CleanupTempFiles(conversion.Task());  // a file that stays is listed in the result anyway
+        CleanupTempFiles(conversion.Task(), before);  // a file that stays is listed in the result anyway
       }
       Normalise(result, PlaceholdersFor(name));
       if (options_.update) {
@@ -216,7 +235,10 @@ class Pool {
           if (error != ENOENT) throw;
         }
         outcome.verdict = before == text ? TaskOutcome::Verdict::kUnchanged : TaskOutcome::Verdict::kWritten;
-        if (before != text) qxos::ReplaceFileContents(expectedPath, text);
+        if (before != text) {
+          RefuseLinkOut(expectedPath, name);
+          qxos::ReplaceFileContents(expectedPath, text);
+        }
         outcome.details = {expectedPath};
         return outcome;
       }
@@ -328,13 +350,17 @@ int TestCommand(const std::vector<std::string>& paths, const RegressionOptions& 
   observer.outcome = [&](const TaskOutcome& outcome) {
     std::string text;
     switch (outcome.verdict) {
-      case TaskOutcome::Verdict::kPassed: ++passed, text = "ok " + outcome.name + "\n"; break;
-      case TaskOutcome::Verdict::kWritten: ++written, text = "wrote " + outcome.details.front() + "\n"; break;
-      case TaskOutcome::Verdict::kUnchanged: ++unchanged, text = "unchanged " + outcome.details.front() + "\n"; break;
+      case TaskOutcome::Verdict::kPassed: ++passed, text = "ok " + OneLine(outcome.name) + "\n"; break;
+      case TaskOutcome::Verdict::kWritten:
+        ++written, text = "wrote " + OneLine(outcome.details.front()) + "\n";
+        break;
+      case TaskOutcome::Verdict::kUnchanged:
+        ++unchanged, text = "unchanged " + OneLine(outcome.details.front()) + "\n";
+        break;
       case TaskOutcome::Verdict::kFailed:
         ++failed;
-        text = "FAIL " + outcome.name + "\n";
-        for (const std::string& line : outcome.details) text += "  " + line + "\n";
+        text = "FAIL " + OneLine(outcome.name) + "\n";
+        for (const std::string& line : outcome.details) text += "  " + OneLine(line) + "\n";
         break;
     }
     clearProgress();

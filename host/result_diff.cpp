@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "os_file.h"
+#include "program_output.h"
 
 namespace t2dhost {
 
@@ -416,11 +417,11 @@ int DiffCommand(const std::string& pathA, const std::string& pathB, const DiffOp
     a = ReadResultFile(pathA);
     b = ReadResultFile(pathB);
   } catch (const NotAResultError& e) {
-    std::cerr << "ticket2dict: " << e.what() << "\n";
+    std::cerr << "ticket2dict: " << OneLine(e.what()) << "\n";
     return 2;
   }
   const std::vector<std::string> lines = DiffResults(a, b, options);
-  for (const std::string& line : lines) std::cout << line << "\n";
+  for (const std::string& line : lines) std::cout << OneLine(line) << "\n";
   std::cout.flush();
   if (!std::cout) throw std::runtime_error("can't write the differences to standard output");
   return lines.empty() ? 0 : 1;

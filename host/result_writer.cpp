@@ -673,7 +673,17 @@ std::string LogEntryPlace(const std::string& step, std::optional<long long> job)
   return where;
 }
 
-std::vector<std::string> CleanupTempFiles(const TW_TTask& task) {
+std::set<std::string> FilesBefore(const std::vector<std::string>& folders) {
+  std::set<std::string> files;
+  for (const std::string& folder : folders) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+      files.insert(ResolvedPath(it->path().string()));
+  }
+  return files;
+}
+
+std::vector<std::string> CleanupTempFiles(const TW_TTask& task, const std::set<std::string>& before) {
   std::set<std::string> kept;
   for (const TW_TTempFile& file : task.TempFiles())
     if (file.keep) kept.insert(file.url.Text().Str());
@@ -684,6 +694,10 @@ std::vector<std::string> CleanupTempFiles(const TW_TTask& task) {
     if (file.keep || kept.count(url) || !done.insert(url).second) continue;
     try {
       const std::string path = file.url.LocalName().Str();
+      if (before.count(ResolvedPath(path))) {
+        problems.push_back("left " + path + ": it was there before the conversion");
+        continue;
+      }
       std::error_code ec;
       if (!std::filesystem::remove(path, ec) && ec)
         problems.push_back("can't delete " + path + ": " + ec.message());

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,9 +53,14 @@ std::string LogLine(const TW_TLogEntry& entry);
 // "AddJobInfoGlobal, job 2"; empty when neither is known.
 std::string LogEntryPlace(const std::string& step, std::optional<long long> job);
 
+// The files that stand in `folders` (not in their sub-folders), by their
+// resolved paths: taken before a conversion, what its cleanup leaves alone.
+std::set<std::string> FilesBefore(const std::vector<std::string>& folders);
+
 // Deletes the files registered with keep = false (a file also registered
-// with keep = true stays). Answers one sentence per file that could not be
-// deleted.
-std::vector<std::string> CleanupTempFiles(const TW_TTask& task);
+// with keep = true stays), except those in `before`: a file that was there
+// before the conversion is not the conversion's to delete. Answers one
+// sentence per file that could not be deleted or was left for that reason.
+std::vector<std::string> CleanupTempFiles(const TW_TTask& task, const std::set<std::string>& before = {});
 
 }  // namespace t2dhost

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string_view>
 #include <system_error>
 
@@ -444,6 +445,7 @@ TaskFile ReadTaskFile(const std::string& path) {
     qxos::ReadOptions options;
     options.regularOnly = false;
     options.maxSize = limit;
+    options.stopAfterNul = true;  // a task file never holds one: refused where it stands
     text = qxos::ReadFileContents(standardInput ? "/dev/stdin" : path, &error, options);
   } catch (const std::runtime_error&) {
     if (error == EFBIG)
@@ -507,6 +509,35 @@ Json EncodeValue(const QX_TAny& value) {
   }
   if (cls == QX_TUserInfo::kClassName) return Json{{"@userinfo", static_cast<const QX_TUserInfo&>(object).Name().Str()}};
   return Json{{"@class", std::string(cls)}};
+}
+
+std::string ResolvedPath(const std::string& path) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(path, ec);
+  if (ec) return path;
+  const fs::path resolved = fs::weakly_canonical(absolute, ec);
+  return ec ? absolute.lexically_normal().string() : resolved.string();
+}
+
+std::vector<std::string> IplDataFolders(const TaskFile& file) {
+  std::set<std::string> folders;
+  for (const auto& server : file.servers) {
+    if (!server.second.ipl || !server.second.ipl->dataFolder) continue;
+    const QX_TObject* object = server.second.ipl->dataFolder->Object();
+    if (!object) continue;
+    std::string path;
+    try {
+      if (std::string_view(object->ClassName()) == QX_TURL::kClassName)
+        path = static_cast<const QX_TURL*>(object)->LocalName().Str();
+      else if (std::string_view(object->ClassName()) == QX_TString::kClassName)
+        path = static_cast<const QX_TString*>(object)->Str();
+    } catch (const std::exception&) {
+      continue;  // a URL without a local name
+    }
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+    if (!path.empty()) folders.insert(path);
+  }
+  return {folders.begin(), folders.end()};
 }
 
 }  // namespace t2dhost

@@ -172,4 +172,15 @@ bool HasTagLikeKey(const QX_TKeyedCollection& collection);
 // first joined to `baseFolder`. The empty text gives the empty URL.
 QX_TURL UrlFromText(const std::string& text, const std::string& baseFolder);
 
+// `path` as the system resolves it (absolute, links followed, "." and ".."
+// gone, as far as it exists), so that two spellings of one file or folder
+// compare equal.
+std::string ResolvedPath(const std::string& path);
+
+// The IPL data folders that the task file's servers answer "GetDataIPL"
+// with, as local paths, sorted, each once: where the converter writes its
+// CIP3 copies. An answer that names no local folder (another scheme, another
+// type) is left out: nothing can be written there.
+std::vector<std::string> IplDataFolders(const TaskFile& file);
+
 }  // namespace t2dhost

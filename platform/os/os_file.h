@@ -15,23 +15,39 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qxos {
 
+// The descriptor of this process that `path` names: 1 for "-" and
+// "/dev/stdout", 2 for "/dev/stderr", N for "/dev/fd/N" and
+// "/proc/self/fd/N" (or the process's own number for "self"); nullopt for
+// any other path. What a shell user means by such a path is that
+// descriptor itself, not the file behind it.
+std::optional<int> NamedDescriptor(const std::string& path);
+
 // Writes a file so that it holds either what it held before or the whole new
-// contents:
-// - a regular file, or a file that does not exist yet, is written under a
-//   short temporary name beside it and renamed over it by Commit (so long
-//   names work); an existing file keeps its permission bits, a new one gets
-//   0666 less the umask;
-// - a symbolic link leads to the file that is replaced (the link stays);
+// contents, and stays what it was. The path is opened for writing first, so
+// the system decides whether the user may write what it names (a file the
+// user may not write is refused and nothing is written), then:
+// - a file that does not exist yet is written under a short temporary name
+//   beside where the path (or its link) leads and renamed into place by
+//   Commit (so long names work); it gets 0666 less the umask;
+// - an existing regular file is replaced the same way, the temporary file
+//   taking its mode, owner and group; a link stays and leads to the new
+//   contents. Where a replacement can't keep what the file is (a second
+//   hard link, an owner or group the user can't give, a folder the user may
+//   not write), the file is written in place at Commit instead: the contents
+//   are held until then, so it is truncated only once they are complete;
 // - anything else (a device, a FIFO) can't be replaced: it is written
-//   directly when `others` says so, else refused (a FIFO without a reader
-//   would keep the caller waiting).
-// The target is opened (the temporary file made) on construction, so that a
-// target that can't be written is known before the contents are made.
-// Failures raise std::runtime_error naming the target and the reason.
+//   directly when `others` says so, and so is a path that names one of the
+//   process's descriptors (NamedDescriptor) (a FIFO without a reader is waited for,
+//   as the shell does), else refused without being opened (a FIFO without a
+//   reader would keep the caller waiting).
+// The target is opened on construction, so that a target that can't be
+// written is known before the contents are made. Failures raise
+// std::runtime_error naming the target and the reason.
 class FileReplacement {
  public:
   enum class Others { kRefuse, kWriteDirectly };
@@ -40,6 +56,9 @@ class FileReplacement {
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
 
+  // The permission bits the new contents get, instead of the existing
+  // file's (or, for a new file, 0666 less the umask).
+  void SetPermissions(unsigned mode);
   void Write(const char* data, size_t size);
   void Write(const std::string& text) { Write(text.data(), text.size()); }
   // Makes the new contents the target's. Without it, the destructor
@@ -52,8 +71,9 @@ class FileReplacement {
 };
 
 // Copies the file `existing` to `newFile`, as CopyFileW does. With
-// `failIfExists` false an existing `newFile` is replaced; with true the copy
-// fails when `newFile` exists. The copy takes the permission bits of
+// `failIfExists` false an existing `newFile` is replaced as FileReplacement
+// replaces it (a link is followed, a FIFO or device refused); with true the
+// copy fails when `newFile` exists. The copy takes the permission bits of
 // `existing`. Answers true; a failure (missing or unreadable source, a
 // directory, a target folder that can't be written, ...) raises
 // std::runtime_error naming both paths and the reason.
@@ -74,6 +94,9 @@ struct ReadOptions {
   // A file longer than this is refused once this many bytes were read,
   // before it is held whole.
   uint64_t maxSize = UINT64_MAX;
+  // Reading stops after the first NUL byte: a text format that refuses NUL
+  // then names it without the rest being read (/dev/zero ends at once).
+  bool stopAfterNul = false;
 };
 
 // Reads the whole file `path`. A failure raises std::runtime_error naming the
