@@ -68,7 +68,8 @@ Parts Sample() {
   parts.dictionary.JobSection(2).Set("type", "pdf", nullptr);
   parts.log.push_back({2, "qxmsm.failaddjob <x>", false, QX_TAny(), "AddJob", 2});
   parts.log.push_back({0, "qxmsm.nocusname", false, QX_TAny(), "AddEnvironment2Dict", std::nullopt});
-  parts.jobs = JobDictionaries(R"([{"JobName": "<script>alert(1)</script>", "HSize": 254000, "VSize": 127000}, {}])");
+  parts.jobs = JobDictionaries(
+      R"([{"JobName": "<script>alert(1)</script>\u202efdp.exe", "HSize": 254000, "VSize": 127000}, {}])");
   t2dhost::StepRun global, end;
   global.step = "AddSetupGlobal";
   global.writes.push_back({"setup", "rsx", "999", std::nullopt, true});
@@ -86,6 +87,9 @@ TEST(Report, EscapesEveryTextAndFetchesNothing) {
   for (const char* escaped : {"&lt;script&gt;alert(1)&lt;/script&gt;", "it&#39;s &lt;b&gt;", "P &amp; &lt;1&gt;",
                               "&lt;Gold&gt;", "bad \xEF\xBF\xBD byte [U+202E] reversed", "a&lt;b&gt;.json"})
     EXPECT_NE(page.find(escaped), std::string::npos) << escaped;
+  // The job's name with its direction mark shown, in its group, tooltip, job list and card alike.
+  EXPECT_EQ(Count(page, "&lt;/script&gt;[U+202E]fdp.exe"), Count(page, "&lt;/script&gt;"));
+  EXPECT_GE(Count(page, "&lt;/script&gt;[U+202E]fdp.exe"), 4u);
   // Nothing to fetch: no scheme, no source, links only inside the page.
   EXPECT_FALSE(std::regex_search(page, std::regex("https?:|src=|url\\((?!#)|@import")));
   EXPECT_FALSE(std::regex_search(page, std::regex("href=\"[^#]")));
