@@ -4,6 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <tuple>
+
+#include "../steps/ticket_rules.h"
 
 namespace t2dhost {
 
@@ -47,20 +50,15 @@ std::optional<std::pair<double, double>> Pair(std::string text) {
   return std::make_pair(*first, *second);
 }
 
-// The last value of each key of one section's items.
+// One section's items, looked up by key: a later write of a key replaced the
+// value in place, so each key has one value.
 class Items {
  public:
-  explicit Items(const Json* items) : items_(items) {}
+  explicit Items(const CParamSection* items) : items_(items) {}
 
   const std::string* Text(const std::string& key) const {
-    if (items_ == nullptr || !items_->is_array()) return nullptr;
-    const std::string* found = nullptr;
-    for (const Json& item : *items_) {
-      const auto k = item.find("key"), v = item.find("value");
-      if (k != item.end() && v != item.end() && k->is_string() && v->is_string() && *k == key)
-        found = &v->get_ref<const std::string&>();
-    }
-    return found;
+    const CParamItem* item = items_ != nullptr ? items_->Find(key) : nullptr;
+    return item != nullptr ? &item->value : nullptr;
   }
 
   // The number of `key`; a value that is not one is named in `problems`.
@@ -73,7 +71,7 @@ class Items {
   }
 
  private:
-  const Json* items_;
+  const CParamSection* items_;
 };
 
 // The job dictionary of job `number` (element number - 1 of the jobs array,
@@ -90,10 +88,7 @@ std::optional<QX_TDict> JobDictionary(const QX_TArray& jobs, int number) {
 // QX_TInt32, or a QX_TUInt32 taken as the signed value of its bits.
 std::optional<int64_t> Int32Of(const QX_TAny& value) {
   if (const auto* i = dynamic_cast<const QX_TInt32*>(value.Object())) return i->Value();
-  if (const auto* u = dynamic_cast<const QX_TUInt32*>(value.Object()))
-    return u->Value() <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max())
-               ? static_cast<int64_t>(u->Value())
-               : static_cast<int64_t>(u->Value()) - (int64_t{1} << 32);
+  if (const auto* u = dynamic_cast<const QX_TUInt32*>(value.Object())) return t2d_ticket::AsSigned32(u->Value());
   return std::nullopt;
 }
 
@@ -189,11 +184,108 @@ bool Within(const PlateRect& inner, const PlateRect& outer) {
          inner.Right() <= outer.Right() + tolerance && inner.Bottom() <= outer.Bottom() + tolerance;
 }
 
-bool Overlap(const PlateRect& a, const PlateRect& b) {
-  const double w = std::min(a.Right(), b.Right()) - std::max(a.x, b.x);
-  const double h = std::min(a.Bottom(), b.Bottom()) - std::max(a.y, b.y);
-  const double tolerance = 1e-9 * std::max({1.0, a.width, a.height, b.width, b.height});
-  return w > tolerance && h > tolerance;
+// One job's exposed area in the sweep, with the tolerance of its size (item
+// values are written with fifteen significant digits, so areas that only
+// touch may come out sharing a hair), and what the sweep found for it.
+struct SweepBox {
+  double x, y, right, bottom, tolerance;
+  size_t job;  // index into the jobs
+  int number;  // the job's number
+};
+
+struct SweepFound {
+  size_t count = 0;
+  // The kOverlapsListed lowest numbers found, ascending; `worst` is the
+  // highest of them once the list is full (no lower number: not listed).
+  std::vector<int> listed;
+  int worst = std::numeric_limits<int>::max();
+
+  // Lists `other` if it is among the lowest numbers (counting is apart).
+  void List(int other) {
+    if (other >= worst) return;
+    listed.insert(std::upper_bound(listed.begin(), listed.end(), other), other);
+    if (listed.size() > kOverlapsListed) listed.pop_back();
+    if (listed.size() == kOverlapsListed) worst = listed.back();
+  }
+};
+
+// Two areas overlap when they share more than a hair both ways.
+bool Overlap(const SweepBox& a, const SweepBox& b) {
+  const double tolerance = std::max(a.tolerance, b.tolerance);
+  return std::min(a.right, b.right) - std::max(a.x, b.x) > tolerance &&
+         std::min(a.bottom, b.bottom) - std::max(a.y, b.y) > tolerance;
+}
+
+// Every pair of placed jobs of known size whose areas overlap, by a sweep
+// from left to right over the areas' left edges: an area is compared only
+// with the areas still open where it begins, not with every job. Jobs with
+// the very same area (copies placed on one spot) are swept as one group, so
+// that a stack of copies costs in proportion to its size, not its pairs.
+void FindOverlaps(std::vector<PlacedJob>& jobs) {
+  std::vector<SweepBox> boxes;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    const PlacedJob& job = jobs[i];
+    if (!job.placed || !job.sizeKnown) continue;
+    const PlateRect& a = job.area;
+    boxes.push_back({a.x, a.y, a.Right(), a.Bottom(), 1e-9 * std::max({1.0, a.width, a.height}), i, job.number});
+  }
+  const auto corners = [](const SweepBox& b) { return std::tie(b.x, b.y, b.right, b.bottom); };
+  std::sort(boxes.begin(), boxes.end(), [&corners](const SweepBox& a, const SweepBox& b) {
+    return corners(a) < corners(b) || (corners(a) == corners(b) && a.number < b.number);
+  });
+  // The groups of one area, in the order of their left edges; each group's
+  // boxes are boxes[first, first + size), in the order of their numbers.
+  struct Group {
+    size_t first, size;
+    SweepFound found;  // what overlaps the group from other groups
+  };
+  std::vector<Group> groups;
+  for (size_t i = 0; i < boxes.size(); ++i)
+    if (i > 0 && corners(boxes[i]) == corners(boxes[i - 1]))
+      ++groups.back().size;
+    else
+      groups.push_back({i, 1, {}});
+  // A group overlaps each box of the other: all are counted, and only its
+  // lowest numbers can be listed.
+  const auto addGroup = [&boxes](SweepFound& found, const Group& other) {
+    found.count += other.size;
+    for (size_t k = 0; k < std::min(other.size, kOverlapsListed); ++k) found.List(boxes[other.first + k].number);
+  };
+  std::vector<size_t> open;  // indices into groups
+  for (size_t g = 0; g < groups.size(); ++g) {
+    const SweepBox& box = boxes[groups[g].first];
+    // An open area that ends before this left edge, but for its tolerance,
+    // shares nothing with this area or any that begins later.
+    open.erase(std::remove_if(open.begin(), open.end(),
+                              [&](size_t o) {
+                                const SweepBox& other = boxes[groups[o].first];
+                                return other.right - box.x <= other.tolerance;
+                              }),
+               open.end());
+    for (const size_t o : open)
+      if (Overlap(box, boxes[groups[o].first])) {
+        addGroup(groups[g].found, groups[o]);
+        addGroup(groups[o].found, groups[g]);
+      }
+    open.push_back(g);
+  }
+  for (const Group& group : groups) {
+    const SweepBox& box = boxes[group.first];
+    const bool selfOverlap = group.size > 1 && Overlap(box, box);
+    for (size_t k = 0; k < group.size; ++k) {
+      SweepFound found = group.found;
+      if (selfOverlap) {
+        // The other boxes of its own group: every one counted, the lowest
+        // numbers but its own listed.
+        found.count += group.size - 1;
+        for (size_t other = 0; other < std::min(group.size, kOverlapsListed + 1); ++other)
+          if (other != k) found.List(boxes[group.first + other].number);
+      }
+      PlacedJob& job = jobs[boxes[group.first + k].job];
+      job.overlapCount = found.count;
+      job.overlaps = std::move(found.listed);
+    }
+  }
 }
 
 std::string Length(double units) { return FixedText(units / kUnitsPerMillimetre, 2) + " mm"; }
@@ -321,12 +413,9 @@ PlateGeometry ComputePlateGeometry(const PlateInput& input) {
       add("bottom", job.area.Bottom() - p.Bottom());
       job.notes.push_back("outside the plate" + (where.empty() ? std::string() : ": " + where));
     }
-    if (!job.sizeKnown) continue;
-    for (const PlacedJob& other : geometry.jobs)
-      if (&other != &job && other.placed && other.sizeKnown && Overlap(job.area, other.area)) {
-        if (job.overlaps.size() < kOverlapsListed) job.overlaps.push_back(other.number);
-        ++job.overlapCount;
-      }
+  }
+  FindOverlaps(geometry.jobs);
+  for (PlacedJob& job : geometry.jobs) {
     if (job.overlapCount == 0) continue;
     std::string note = job.overlapCount == 1 ? "overlaps job " : "overlaps jobs ";
     for (size_t i = 0; i < job.overlaps.size(); ++i)
@@ -338,22 +427,9 @@ PlateGeometry ComputePlateGeometry(const PlateInput& input) {
   return geometry;
 }
 
-PlateInput PlateInputFromResult(const Json& result) {
+PlateInput PlateInputOf(const CParamDict& dictionary, const QX_TArray& jobDictionaries) {
   PlateInput input;
-  const Json* dictionary = nullptr;
-  if (const auto d = result.find("dictionary"); d != result.end() && d->is_object()) dictionary = &*d;
-
-  // The setup section and the job sections. A section a flavour names
-  // "jobs" is an array of items beside the object of job sections.
-  const Json* setup = nullptr;
-  const Json* jobs = nullptr;
-  if (dictionary != nullptr)
-    for (const auto& member : dictionary->items()) {
-      if (member.key() == "setup" && member.value().is_array()) setup = &member.value();
-      if (member.key() == "jobs" && member.value().is_object()) jobs = &member.value();
-    }
-
-  const Items setupItems(setup);
+  const Items setupItems(dictionary.FindSection("setup"));
   input.setup.width = setupItems.Number("rsx", input.problems);
   input.setup.height = setupItems.Number("rsy", input.problems);
   if (const std::string* shrexp = setupItems.Text("shrexp")) {
@@ -366,24 +442,46 @@ PlateInput PlateInputFromResult(const Json& result) {
   }
   input.setup.topDistortion = setupItems.Number("TopDistortion", input.problems);
   input.setup.bottomDistortion = setupItems.Number("HorizontalDistortion", input.problems);
+  input.jobs.reserve(dictionary.JobSections().size());
+  for (const auto& [number, section] : dictionary.JobSections())
+    if (number >= 1) input.jobs.push_back(ReadJob(number, Items(&section), JobDictionary(jobDictionaries, number)));
+  return input;
+}
 
+PlateInput PlateInputFromResult(const Json& result) {
+  // The result's sections as the dictionary they were written from. A
+  // section a flavour names "jobs" is an array of items beside the object
+  // of job sections.
+  CParamDict dictionary;
+  std::vector<std::string> problems;
+  const auto copy = [](const Json& items, CParamSection& section) {
+    for (const Json& item : items) {
+      const auto k = item.find("key"), v = item.find("value");
+      if (k != item.end() && v != item.end() && k->is_string() && v->is_string())
+        section.Set(k->get<std::string>(), v->get<std::string>(), nullptr);
+    }
+  };
+  if (const auto d = result.find("dictionary"); d != result.end() && d->is_object())
+    for (const auto& member : d->items()) {
+      if (member.key() == "setup" && member.value().is_array()) copy(member.value(), dictionary.Section("setup"));
+      if (member.key() != "jobs" || !member.value().is_object()) continue;
+      for (const auto& section : member.value().items()) {
+        const auto number = Integer(section.key());
+        if (number && *number >= 1 && *number <= std::numeric_limits<int>::max() && section.value().is_array())
+          copy(section.value(), dictionary.JobSection(static_cast<int>(*number)));
+      }
+    }
   QX_TArray jobDictionaries;
   if (const auto d = result.find("jobDictionaries"); d != result.end()) {
     try {
       const QX_TAny decoded = DecodeValue(*d, "result", "jobDictionaries", "/");
       if (const auto* array = dynamic_cast<const QX_TArray*>(decoded.Object())) jobDictionaries = *array;
     } catch (const std::exception& e) {
-      input.problems.push_back(std::string("the job dictionaries can't be read: ") + e.what());
+      problems.push_back(std::string("the job dictionaries can't be read: ") + e.what());
     }
   }
-
-  if (jobs != nullptr)
-    for (const auto& section : jobs->items()) {
-      const auto number = Integer(section.key());
-      if (!number || *number < 1 || *number > std::numeric_limits<int>::max()) continue;
-      const int n = static_cast<int>(*number);
-      input.jobs.push_back(ReadJob(n, Items(&section.value()), JobDictionary(jobDictionaries, n)));
-    }
+  PlateInput input = PlateInputOf(dictionary, jobDictionaries);
+  input.problems.insert(input.problems.begin(), problems.begin(), problems.end());
   return input;
 }
 

@@ -51,6 +51,7 @@
 #include <string>
 #include <vector>
 
+#include "param_dict.h"
 #include "task_file.h"
 
 namespace t2dhost {
@@ -136,9 +137,14 @@ PlateGeometry ComputePlateGeometry(const PlateInput& input);
 // whatever the process's locale: 12.5, 1030, 0.25.
 std::string FixedText(double value, int decimals);
 
+// The input from a conversion's parameter dictionary (its "setup" section
+// and job sections) and its jobs array after the run; jobs in the order of
+// their numbers. An item that is not a number is named in the job's (or the
+// geometry's) problems.
+PlateInput PlateInputOf(const CParamDict& dictionary, const QX_TArray& jobDictionaries);
+
 // The input from a result document ("dictionary" and "jobDictionaries" of
-// the JSON result); jobs in the order of their sections. An item that is
-// not a number is named in the job's (or the geometry's) problems.
+// the JSON result), read as PlateInputOf reads a conversion.
 PlateInput PlateInputFromResult(const Json& result);
 
 }  // namespace t2dhost

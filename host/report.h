@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "conversion.h"
+#include "param_dict.h"
 #include "task_file.h"
 
 namespace t2dhost {
@@ -29,27 +30,34 @@ struct MasterPlateSize {
   int64_t height = 0;
 };
 
+// What the page shows, read where the conversion holds it (nothing is
+// copied): its parameter dictionary, task log and jobs array, and its step
+// runs when it was traced. Each pointer may be null: that part is empty.
 struct ReportInput {
-  // The result document in the layout of `run --format json`. With a
-  // "trace" member (step runs with their writes), the dictionary tables
-  // name the step that wrote each item and the values it replaced.
-  Json result;
+  const CParamDict* dictionary = nullptr;
+  const std::vector<TW_TLogEntry>* log = nullptr;
+  const QX_TArray* jobDictionaries = nullptr;
+  // With the step runs, the dictionary tables name the step that wrote each
+  // item and the values it replaced.
+  const std::vector<StepRun>* trace = nullptr;
   std::string taskFileName;
   std::optional<MasterPlateSize> masterSize;
   std::vector<ReportFinding> findings;
 };
 
-// The page. Every text taken from the result is escaped.
+// The page. Its cost grows in proportion to the number of jobs.
 std::string ReportHtml(const ReportInput& input);
 
-// The master's own plate size as the setup reads it: "Masters" / master /
-// "Info" of the ticket's configuration, else the master dictionary handed
-// to the setup; none when the size is not two 32-bit integers there.
+// The master's own plate size as the setup reads it (the ticket's rule of
+// the plate size): "Masters" / master / "Info" of the ticket's
+// configuration, else the master dictionary handed to the setup; none when
+// the size is not two 32-bit integers there.
 std::optional<MasterPlateSize> MasterPlateSizeOf(const TaskFile& file);
 
-// The input of `ticket2dict report` for a conversion that ran: its result,
-// the task file's name and the master's size. Trace and findings are left
-// empty for the caller to add.
+// The input of `ticket2dict report` for a conversion that ran: its
+// dictionary, log, jobs and step runs (when traced), the task file's name
+// and the master's size. Findings are left for the caller to add. The
+// conversion and the file must outlive the input.
 ReportInput ReportInputOf(const TaskFile& file, const Conversion& conversion);
 
 }  // namespace t2dhost

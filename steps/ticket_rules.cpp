@@ -14,6 +14,22 @@ std::optional<int32_t> FirstSize(const QX_TDict& info, const char* preferred, co
   return T2D_CAST(QX_TInt32, info[key]).Value();
 }
 
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find(separator, start);
+    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return parts;
+    start = end + 1;
+  }
+}
+
+// A number as "%.15g" writes it.
+bool IsNumber(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789.eE+-") == std::string::npos;
+}
+
 }  // namespace
 
 const QX_TDict& Master(const QX_TDict& parameters, const std::string& masterName) {
@@ -43,6 +59,45 @@ double UniformHorizontalDistortion(const QX_TDict& options) {
   const double top = T2D_CAST(QX_TDouble, options["HTopDistortion"]).Value();
   const double down = T2D_CAST(QX_TDouble, options["HDownDistortion"]).Value();
   return top == down ? factor : 1.0;
+}
+
+int32_t AsSigned32(uint32_t value) {
+  if (value <= static_cast<uint32_t>(INT32_MAX)) return static_cast<int32_t>(value);
+  return -static_cast<int32_t>(~value) - 1;
+}
+
+InkEntry ReadInkEntry(const std::string& value) {
+  std::string body = value;
+  if (body.size() >= 2 && body.front() == '"' && body.back() == '"') body = body.substr(1, body.size() - 2);
+  if (body.size() >= 2 && body.front() == '(' && body.back() == ')') body = body.substr(1, body.size() - 2);
+  const char separator = body.find('|') != std::string::npos ? '|' : ',';
+  const std::vector<std::string> fields = Split(body, separator);
+  const auto join = [&fields, separator](size_t count) {
+    std::string out;
+    for (size_t i = 0; i < count; ++i) out += (i > 0 ? std::string(1, separator) : std::string()) + fields[i];
+    return out;
+  };
+  InkEntry ink;
+  const size_t n = fields.size();
+  if (n >= 5 && IsNumber(fields[n - 3]) && IsNumber(fields[n - 2])) {
+    ink.screened = true;
+    ink.name = join(n - 4);
+    ink.book = fields[n - 4];
+    ink.ruling = fields[n - 3];
+    ink.angle = fields[n - 2];
+    ink.dot = fields[n - 1];
+  } else if (n >= 2) {
+    ink.name = join(n - 1);
+    ink.book = fields[n - 1];
+  } else {
+    ink.name = body;
+  }
+  return ink;
+}
+
+bool IsInkEntryKey(const std::string& key) {
+  return key == "ink" || (key.size() > 3 && key.compare(0, 3, "ink") == 0 &&
+                          key.find_first_not_of("0123456789", 3) == std::string::npos);
 }
 
 }  // namespace t2d_ticket

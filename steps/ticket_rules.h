@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "qxtypes.h"
 
@@ -40,5 +41,30 @@ bool HasTopAndBottomDistortion(const QX_TDict& options);
 // "HDistortion" (the edges are then not read). Each value is read with the
 // checked conversion to QX_TDouble, "HDistortion" first.
 double UniformHorizontalDistortion(const QX_TDict& options);
+
+// An unsigned 32-bit ticket value (a "SelectArea" edge) as the signed 32-bit
+// value that takes part in the placement (two's complement), without relying
+// on an out-of-range conversion.
+int32_t AsSigned32(uint32_t value);
+
+// The value of an ink entry ("ink", "ink1", ...), in double quotes: the ink's
+// name and book, "(Cyan,process)", and with screening values its ruling,
+// angle and dot shape, "(Cyan,process,175,15,Round)"; the fields are
+// separated by vertical bars instead for a PDF job on a dispatcher that reads
+// that form, "(Cyan|process|175|15|Round)".
+constexpr const char* kInkEntryForm = "\"(%s,%s)\"";
+constexpr const char* kScreenedInkEntryForm = "\"(%s,%s,%.15g,%.15g,%s)\"";
+constexpr const char* kScreenedInkEntryBarForm = "\"(%s|%s|%.15g|%.15g|%s)\"";
+
+// The fields of an ink entry's value, read back. A name may hold the
+// separator: the book and the screening values are the last fields.
+struct InkEntry {
+  std::string name, book, ruling, angle, dot;
+  bool screened = false;  // ruling, angle and dot shape are given
+};
+InkEntry ReadInkEntry(const std::string& value);
+
+// Whether `key` names an ink entry: "ink", or "ink" and a number.
+bool IsInkEntryKey(const std::string& key);
 
 }  // namespace t2d_ticket

@@ -7,6 +7,7 @@
 
 #include "cms_tproxy.h"
 #include "ticket2dict_msbasetask.h"
+#include "../ticket_rules.h"
 
 namespace {
 
@@ -64,12 +65,13 @@ void CTicket2Dict_msbasetask::Ink2IniEntry(QX_TDict& ink, int index, char* key, 
     if (QX_TString(dotShape).CompareWith("Unknown", true) == 0) dotShape.clear();
     const double angle = T2D_CAST(QX_TDouble, ink["Angle"]).Value();
     const double lpi = T2D_CAST(QX_TDouble, ink["LPI"]).Value();
-    const char* form = isPdfJob && dispatcherVersion >= kInkBookDispatcher ? "\"(%s|%s|%.15g|%.15g|%s)\""
-                                                                           : "\"(%s,%s,%.15g,%.15g,%s)\"";
+    const char* form = isPdfJob && dispatcherVersion >= kInkBookDispatcher ? t2d_ticket::kScreenedInkEntryBarForm
+                                                                           : t2d_ticket::kScreenedInkEntryForm;
     entryValue = FormatBounded(kStep, entryKey.c_str(), kInkValueCapacity, form, name.c_str(), book.c_str(), lpi,
                                angle, dotShape.c_str());
   } else {
-    entryValue = FormatBounded(kStep, entryKey.c_str(), kInkValueCapacity, "\"(%s,%s)\"", name.c_str(), book.c_str());
+    entryValue = FormatBounded(kStep, entryKey.c_str(), kInkValueCapacity, t2d_ticket::kInkEntryForm, name.c_str(),
+                               book.c_str());
   }
 
   std::memcpy(key, entryKey.c_str(), entryKey.size() + 1);

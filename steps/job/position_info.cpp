@@ -13,14 +13,6 @@ namespace {
 
 constexpr double kLengthUnit = 254.0;
 
-// An unsigned 32-bit ticket value as the signed 32-bit value that takes part
-// in the arithmetic (two's complement), without relying on an out-of-range
-// conversion.
-int32_t AsSigned32(uint32_t value) {
-  if (value <= static_cast<uint32_t>(INT32_MAX)) return static_cast<int32_t>(value);
-  return -static_cast<int32_t>(~value) - 1;
-}
-
 // a - b of two 32-bit values, exact (64 bits can't overflow).
 int64_t Difference(int32_t a, int32_t b) { return static_cast<int64_t>(a) - b; }
 
@@ -45,10 +37,10 @@ double ScaleOr(const QX_TDict& job, const char* key) { return job.HasKey(key) ? 
 void ReadSelectArea(const QX_TDict& job, Placement& p) {
   if (!job.HasKey("SelectArea") || job["SelectArea"] == QX_TAny::Illegal()) return;
   const QX_TArray& area = T2D_CAST(QX_TArray, job["SelectArea"]);
-  p.s0 = AsSigned32(T2D_CAST(QX_TUInt32, area[0]).Value());
-  p.s1 = AsSigned32(T2D_CAST(QX_TUInt32, area[1]).Value());
-  p.s2 = AsSigned32(T2D_CAST(QX_TUInt32, area[2]).Value());
-  p.s3 = AsSigned32(T2D_CAST(QX_TUInt32, area[3]).Value());
+  p.s0 = t2d_ticket::AsSigned32(T2D_CAST(QX_TUInt32, area[0]).Value());
+  p.s1 = t2d_ticket::AsSigned32(T2D_CAST(QX_TUInt32, area[1]).Value());
+  p.s2 = t2d_ticket::AsSigned32(T2D_CAST(QX_TUInt32, area[2]).Value());
+  p.s3 = t2d_ticket::AsSigned32(T2D_CAST(QX_TUInt32, area[3]).Value());
   p.areaSet = p.s0 != 0 || p.s1 != 0 || p.s2 != 0 || p.s3 != 0;
 }
 

@@ -5,8 +5,13 @@
 // into the page. They must lie where the plate geometry puts them, with one
 // group per job, no console message and nothing fetched.
 //
-// t2d_report_browser_check TASKFILE. Exit 0 when all holds, 1 otherwise, 77
-// (skipped) without Chromium (T2D_CHROMIUM names it, else chromium on PATH).
+// Each job has at most one label, and the label's text lies inside the job's
+// area. With --long-names, every job of the task is renamed to a name of 200
+// characters first: the labels must still fit.
+//
+// t2d_report_browser_check TASKFILE [--long-names]. Exit 0 when all holds, 1
+// otherwise, 77 (skipped) without Chromium (T2D_CHROMIUM names it, else
+// chromium on PATH).
 #include <cmath>
 #include <iostream>
 
@@ -27,10 +32,10 @@ constexpr int kSkipped = 77;
 const char* const kMeasure = R"js(<script>
 (function () {
   var frame = document.getElementById('plate-frame');
-  var toFrame = frame.getCTM().inverse();
+  var toFrame = frame.getScreenCTM().inverse();
   function box(el) {
     if (!el) return null;
-    var b = el.getBBox(), m = toFrame.multiply(el.getCTM());
+    var b = el.getBBox(), m = toFrame.multiply(el.getScreenCTM());
     var xs = [], ys = [];
     [[b.x, b.y], [b.x + b.width, b.y], [b.x, b.y + b.height], [b.x + b.width, b.y + b.height]].forEach(function (p) {
       var q = new DOMPoint(p[0], p[1]).matrixTransform(m);
@@ -44,6 +49,11 @@ const char* const kMeasure = R"js(<script>
   document.querySelectorAll('g[data-job]').forEach(function (g) {
     out.groups++;
     out.jobs[g.getAttribute('data-job')] = {area: box(g.querySelector('rect.area')), slot: box(g.querySelector('rect.slot'))};
+  });
+  out.labels = {};
+  document.querySelectorAll('svg.label').forEach(function (l) {
+    var n = l.getAttribute('data-label-for');
+    out.labels[n] = (out.labels[n] || []).concat([box(l.querySelector('text'))]);
   });
   var pre = document.createElement('pre');
   pre.id = 't2d-measure';
@@ -94,11 +104,23 @@ void ExpectBox(const Json& measured, const PlateRect& expected, const std::strin
                std::to_string(values[1]) + "," + std::to_string(values[2]) + "," + std::to_string(values[3]) + "]");
 }
 
+// `measured` lies inside `area`, but for a hair of rounding.
+void ExpectInside(const Json& measured, const PlateRect& area, const std::string& what) {
+  if (!measured.is_array() || measured.size() != 4) return Expect(false, what + ": not drawn");
+  const double x = measured[0], y = measured[1], w = measured[2], h = measured[3];
+  const double tolerance = 1e-5 * std::max({1.0, area.width, area.height});
+  Expect(x >= area.x - tolerance && y >= area.y - tolerance && x + w <= area.Right() + tolerance &&
+             y + h <= area.Bottom() + tolerance,
+         what + " is drawn at " + measured.dump() + ", outside its area [" + std::to_string(area.x) + "," +
+             std::to_string(area.y) + "," + std::to_string(area.width) + "," + std::to_string(area.height) + "]");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: t2d_report_browser_check TASKFILE\n";
+  const bool longNames = argc == 3 && std::string(argv[2]) == "--long-names";
+  if (argc != 2 && !longNames) {
+    std::cerr << "usage: t2d_report_browser_check TASKFILE [--long-names]\n";
     return 2;
   }
   const std::string chromium = FindChromium();
@@ -116,6 +138,16 @@ int main(int argc, char** argv) {
       if (entry.is_directory() && entry.path().filename().string().rfind(name + "-", 0) == 0)
         fs::copy(entry.path(), fs::path(work.Path()) / entry.path().filename(), fs::copy_options::recursive);
     const std::string task = (fs::path(work.Path()) / source.filename()).string();
+    if (longNames) {
+      Json taskJson = Json::parse(hosttest::ReadFile(task));
+      size_t renamed = 0;
+      for (auto& master : taskJson["ticket"]["configuration"]["Masters"].items())
+        if (master.value().is_object() && master.value().contains("Jobs"))
+          for (Json& job : master.value()["Jobs"])
+            job["JobName"] = "Autumn-catalogue-" + std::to_string(++renamed) + "-" + std::string(180, 'w') + ".pdf";
+      if (renamed == 0) throw std::runtime_error("the task has no jobs to rename");
+      hosttest::WriteFile(task, taskJson.dump(2));
+    }
 
     const auto report = hosttest::Run({"report", task, "-o", work.File("page.html")});
     if (report.exitCode != 0) throw std::runtime_error("ticket2dict report failed: " + report.err);
@@ -147,7 +179,7 @@ int main(int argc, char** argv) {
     const t2dhost::TaskFile file = t2dhost::ReadTaskFile(task);
     t2dhost::Conversion conversion(file);
     conversion.Run();
-    t2dhost::PlateInput input = t2dhost::PlateInputFromResult(t2dhost::Json::parse(t2dhost::ResultText(conversion)));
+    t2dhost::PlateInput input = t2dhost::PlateInputOf(conversion.Converter().Dictionary(), conversion.Jobs());
     if (const auto master = t2dhost::MasterPlateSizeOf(file)) {
       input.setup.masterWidth = master->width;
       input.setup.masterHeight = master->height;
@@ -170,6 +202,10 @@ int main(int argc, char** argv) {
       if (!job.placed) continue;
       ExpectBox(drawn["jobs"][n]["area"], job.area, "job " + n + "'s area");
       ExpectBox(drawn["jobs"][n]["slot"], job.slot, "job " + n + "'s margins");
+      const Json& labels = drawn["labels"].contains(n) ? drawn["labels"][n] : Json::array();
+      Expect(labels.size() <= 1, "job " + n + " has " + std::to_string(labels.size()) + " labels");
+      if (longNames) Expect(labels.size() == 1, "job " + n + " has no label");
+      for (const Json& label : labels) ExpectInside(label, job.area, "job " + n + "'s label");
     }
     std::cout << name << ": " << geometry.jobs.size() << " jobs measured, " << failures << " failures\n";
   } catch (const std::exception& e) {

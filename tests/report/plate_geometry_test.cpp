@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "conversion.h"
 #include "result_writer.h"
 
@@ -155,6 +157,43 @@ TEST(PlateGeometry, ListsAtMostTwentyOverlapsAndRefusesNumbersOutOfRange) {
   EXPECT_FALSE(g.jobs[29].placed);
 }
 
+// The sweep against every pair: random placements on a coarse grid, so that
+// many jobs share a spot, touch edge to edge, or lie inside another; some
+// jobs unplaced or without a size. Each job's count and its listed lowest
+// numbers must be those of comparing it with every other job.
+TEST(PlateGeometry, SweepFindsTheOverlapsOfEveryPair) {
+  std::mt19937 random(2207);
+  for (int round = 0; round < 20; ++round) {
+    PlateInput input;
+    const int jobs = round < 10 ? 60 : 400;
+    for (int n = 1; n <= jobs; ++n) {
+      JobPlacementInput job;
+      job.number = n;
+      if (random() % 17 != 0) {
+        job.hpos = static_cast<double>(random() % 20) * 100;
+        job.vpos = static_cast<double>(random() % 20) * 100;
+      }
+      job.width = random() % 13 == 0 ? 0 : static_cast<int64_t>(1 + random() % 6) * 25400;
+      job.height = static_cast<int64_t>(1 + random() % 6) * 25400;
+      input.jobs.push_back(job);
+    }
+    const auto g = ComputePlateGeometry(input);
+    for (const auto& job : g.jobs) {
+      std::vector<int> all;
+      for (const auto& other : g.jobs) {
+        if (&other == &job || !job.placed || !other.placed || !job.sizeKnown || !other.sizeKnown) continue;
+        const PlateRect &a = job.area, &b = other.area;
+        if (std::min(a.Right(), b.Right()) - std::max(a.x, b.x) > 1e-6 &&
+            std::min(a.Bottom(), b.Bottom()) - std::max(a.y, b.y) > 1e-6)
+          all.push_back(other.number);
+      }
+      ASSERT_EQ(job.overlapCount, all.size()) << "round " << round << ", job " << job.number;
+      all.resize(std::min(all.size(), t2dhost::kOverlapsListed));
+      ASSERT_EQ(job.overlaps, all) << "round " << round << ", job " << job.number;
+    }
+  }
+}
+
 TEST(PlateGeometry, ReadsTheResultsItemsAndJobDictionaries) {
   const Json result = Json::parse(R"json({
     "dictionary": {
@@ -215,7 +254,8 @@ TEST(PlateGeometry, AgreesWithTheConvertersPlacement) {
   const t2dhost::TaskFile file = t2dhost::ReadTaskFileText(task, "placement.json", "/");
   t2dhost::Conversion conversion(file);
   conversion.Run();
-  const auto geometry = ComputePlateGeometry(t2dhost::PlateInputFromResult(t2dhost::Json::parse(t2dhost::ResultText(conversion))));
+  const auto geometry =
+      ComputePlateGeometry(t2dhost::PlateInputOf(conversion.Converter().Dictionary(), conversion.Jobs()));
   ASSERT_EQ(geometry.jobs.size(), 4u);
   for (const auto& job : geometry.jobs) {
     ASSERT_TRUE(job.placed && job.cropped) << job.number;
