@@ -335,7 +335,8 @@ Placeholders PlaceholdersBetween(const Json& a, const Json& b) {
     placeholders.hostName = qxos::HostName().value_or(std::string());
   for (const auto& sides : {std::make_pair(&a, &b), std::make_pair(&b, &a)}) {
     AnyText(*sides.first, [&](const std::string& text) {
-      if (text.find(kTaskFolderPlaceholder) != std::string::npos) placeholders.taskFolder = FolderIn(text, *sides.second);
+      if (text.find(kTaskFolderPlaceholder) != std::string::npos)
+        placeholders.taskFolder = FolderIn(text, *sides.second);
       return !placeholders.taskFolder.empty();
     });
     if (!placeholders.taskFolder.empty()) break;
@@ -385,17 +386,14 @@ std::string JUnitReport(const std::vector<TaskOutcome>& outcomes) {
     pugi::xml_node testCase = suite.append_child("testcase");
     testCase.append_attribute("name") = XmlText(fs::path(outcome.name).filename().string()).c_str();
     testCase.append_attribute("classname") = XmlText(TestCaseFolder(outcome.name)).c_str();
-    if (outcome.verdict != TaskOutcome::Verdict::kFailed || outcome.details.empty()) {
-      if (outcome.verdict == TaskOutcome::Verdict::kFailed)
-        testCase.append_child("failure").append_attribute("type") = "difference";
-      continue;
-    }
+    if (outcome.verdict != TaskOutcome::Verdict::kFailed) continue;
+    const std::vector<std::string> lines =
+        outcome.details.empty() ? std::vector<std::string>{"failed"} : outcome.details;
     std::string text;
-    for (const std::string& line : outcome.details) text += XmlText(line) + "\n";
-    const size_t count = outcome.details.size();
-    const std::string message =
-        count == 1 ? XmlText(outcome.details.front())
-                   : std::to_string(count) + " differences, the first: " + XmlText(outcome.details.front());
+    for (const std::string& line : lines) text += XmlText(line) + "\n";
+    const std::string message = lines.size() == 1 ? XmlText(lines.front())
+                                                  : std::to_string(lines.size()) + " differences, the first: " +
+                                                        XmlText(lines.front());
     pugi::xml_node failure = testCase.append_child("failure");
     failure.append_attribute("message") = message.c_str();
     failure.append_attribute("type") = "difference";
