@@ -2,6 +2,7 @@
 // writes what the ticket turns into and what the converter logged; explains
 // an item, lints a ticket, tests task files against their expected results,
 // compares results, draws the plate, and prints the task file's schema.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -163,14 +164,15 @@ int Run(const RunOptions& options, bool report) {
     for (const t2dhost::LintFinding& finding : t2dhost::Lint(session.File(), conversion, false))
       input.findings.push_back(t2dhost::ReportFinding{t2dhost::SeverityName(finding.severity), finding.text});
     write(t2dhost::ReportHtml(input));
-  } else if (options.format == "ini") {
+  } else if (options.format == "ini" || options.format == "flat") {
     std::string log;
     for (const TW_TLogEntry& entry : conversion.Task().Log()) log += t2dhost::LogLine(entry) + "\n";
     if (streams)
       streams->Err(log);
     else
       std::cerr << log << std::flush;
-    write(t2dhost::IniText(conversion.Converter().Dictionary()));
+    const CParamDict& dictionary = conversion.Converter().Dictionary();
+    write(options.format == "ini" ? t2dhost::IniText(dictionary) : t2dhost::FlatText(dictionary));
   } else {
     t2dhost::WriteResult(conversion, write);
   }
@@ -233,18 +235,60 @@ std::string DocumentsFolder() {
     const std::filesystem::path docs = program.parent_path().parent_path() / "share" / "doc" / "ticket2dict";
     if (std::filesystem::is_directory(docs, ec)) return docs.string();
   }
-  return "share/doc/ticket2dict under the installation's folder, docs/ in the source tree";
+  return "PREFIX/share/doc/ticket2dict";
 }
 
-// The closing part of each subcommand's --help: its exit statuses, the
-// environment it reads, and where the documents are.
-std::string Footer(const std::string& exits) {
-  return "\nExit status: " + exits +
-         "\n\nEnvironment: QX_SERVER names the RIP server the converter's services are asked on (unset: the task "
-         "file's default server \"\"); " +
-         t2dhost::kMaxTaskFileSizeVariable +
-         " is the largest task file read, in bytes (default 1 GiB).\n\nDocuments: man ticket2dict; " +
-         DocumentsFolder() + " (host-program.md, task-file.md, messages.md, bad-input.md).";
+// The closing part of each subcommand's --help: its exit statuses.
+std::string Footer(const std::string& exits) { return "\nExit status: " + exits; }
+
+// The closing part of the program's --help: the sections that hold for
+// every subcommand, headed as help2man makes them sections of the man page.
+std::string ProgramFooter() {
+  return std::string("\nExit status: see each subcommand's --help.\n\n") +
+         "Environment:\n"
+         "  QX_SERVER  the RIP server the converter's services are asked on (unset: the task file's default "
+         "server \"\")\n"
+         "  " + t2dhost::kMaxTaskFileSizeVariable + "  the largest task file read, in bytes (default 1 GiB)\n\n"
+         "Files:\n"
+         "  X.expected.json  the expected result of the task file X.json, beside it (test, diff)\n"
+         "  " + DocumentsFolder() + "  the documents (docs/ in the source tree): host-program.md, task-file.md, "
+         "messages.md, bad-input.md\n\n"
+         "Examples:\n"
+         "  $ ticket2dict run examples/typical.json\n"
+         "  $ ticket2dict run examples/typical.json --format flat | jq -r '.jobs[\"1\"].hpos'\n"
+         "  $ env -u QX_SERVER ticket2dict test examples/ --junit test-report.xml\n"
+         "  $ ticket2dict explain examples/typical.json jobs.1.hpos\n"
+         "  $ ticket2dict lint examples/multi-job.json\n"
+         "  $ ticket2dict diff examples/typical.expected.json result.json\n"
+         "  $ ticket2dict report examples/multi-job.json -o multi-job.html\n\n"
+         "*See also*\n"
+         "jq(1), chromium(1); in the documents: host-program.md (the commands and the result), task-file.md (the "
+         "task file), messages.md (what each log entry means), bad-input.md (what bad input gives).";
+}
+
+// The subcommands, one a line with what it does: what a bare ticket2dict
+// prints.
+std::string CommandListing(const CLI::App& app) {
+  std::string text = "usage: ticket2dict COMMAND ...; the commands:\n";
+  for (const CLI::App* command : app.get_subcommands({}))
+    text += "  " + command->get_name() + std::string(8 - std::min<size_t>(command->get_name().size(), 7), ' ') +
+            command->get_description() + "\n";
+  return text + "ticket2dict COMMAND --help tells a command's options, ticket2dict --help all.\n";
+}
+
+// `word` where a subcommand is expected but names none: one line naming the
+// closest subcommand (at most two letters away), else the subcommands.
+std::string UnknownCommand(const CLI::App& app, const std::string& word) {
+  std::string closest, names;
+  size_t best = 3;
+  for (const CLI::App* command : app.get_subcommands({})) {
+    names += (names.empty() ? "" : ", ") + command->get_name();
+    const size_t distance = t2dhost::EditDistance(word, command->get_name(), 2);
+    if (distance < best) best = distance, closest = command->get_name();
+  }
+  const std::string quoted = "\"" + t2dhost::OneLine(word) + "\"";
+  if (!closest.empty()) return "unknown command " + quoted + "; did you mean \"" + closest + "\"?";
+  return "unknown command " + quoted + "; the commands are " + names;
 }
 
 const char* const kConvertExits = "2 the task file can't be read or is malformed (one line on standard error), 1 "
@@ -260,7 +304,7 @@ int main(int argc, char** argv) {
                  "ticket2dict"};
     app.set_version_flag("--version", std::string("ticket2dict ") + T2D_VERSION);
     app.require_subcommand(1);
-    app.footer(Footer("see each subcommand's --help."));
+    app.footer(ProgramFooter());
 
     RunOptions runOptions;
     CLI::App* run = app.add_subcommand("run", "Convert TASKFILE and write the result");
@@ -270,9 +314,10 @@ int main(int argc, char** argv) {
                     "Write the result to FILE (replaced only when whole) instead of standard output")
         ->option_text("FILE");
     run->add_option("--format", runOptions.format,
-                    "json: the whole result; ini: the parameter dictionary only, the task log on standard error")
-        ->check(CLI::IsMember({"json", "ini"}))
-        ->option_text("json|ini");
+                    "json: the whole result; ini: the parameter dictionary only; flat: each item's final value as "
+                    "JSON objects per section, for jq (with ini and flat the task log goes to standard error)")
+        ->check(CLI::IsMember({"json", "ini", "flat"}))
+        ->option_text("json|ini|flat");
     run->add_flag("--cleanup", runOptions.cleanup,
                   "Delete the temporary files registered with keep = false at the end");
     run->add_option("--flavour", runOptions.flavour, "Convert with the flavour that the shared library LIB exports")
@@ -316,10 +361,15 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 1024))
         ->option_text("N");
     test->add_flag("--update", testOptions.update, "Write the expected results instead of comparing");
+    std::string testJunit;
+    test->add_option("--junit", testJunit,
+                     "Also write a JUnit XML report to FILE: one test case per task file, its differences as the "
+                     "failure text")
+        ->option_text("FILE");
     test->add_option("--flavour", testFlavour, "Convert with the flavour that the shared library LIB exports")
         ->option_text("LIB.so");
-    test->footer(Footer("0 every task passed, 1 a task failed, 2 a path can't be tested or the command line is "
-                        "wrong."));
+    test->footer(Footer("0 every task passed, 1 a task failed or the JUnit report can't be written, 2 a path can't "
+                        "be tested or the command line is wrong."));
 
     std::string resultA, resultB;
     t2dhost::DiffOptions diffOptions;
@@ -344,6 +394,16 @@ int main(int argc, char** argv) {
     CLI::App* schema = app.add_subcommand("schema", "Print the JSON Schema (draft 2020-12) of the task file");
     schema->footer(Footer("0."));
 
+    const CLI::App& commands = app;
+    if (argc < 2) {
+      std::cerr << CommandListing(commands) << std::flush;
+      return kExitBadTaskFile;
+    }
+    const auto named = [&](const CLI::App* command) { return command->get_name() == argv[1]; };
+    if (argv[1][0] != '-' && commands.get_subcommands(named).empty()) {
+      Complain(UnknownCommand(commands, argv[1]));
+      return kExitBadTaskFile;
+    }
     try {
       app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -356,7 +416,7 @@ int main(int argc, char** argv) {
       return kExitConverted;
     }
     if (diff->parsed()) return t2dhost::DiffCommand(resultA, resultB, diffOptions);
-    if (test->parsed()) return t2dhost::TestCommand(testPaths, testOptions, testFlavour);
+    if (test->parsed()) return t2dhost::TestCommand(testPaths, testOptions, testFlavour, testJunit);
     if (explain->parsed()) return Explain(explainTask, explainItem, explainFlavour);
     if (lint->parsed()) return Lint(lintTask, lintAll, lintFlavour);
     if (report->parsed()) return Run(reportOptions, true);

@@ -14,8 +14,11 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <system_error>
 #include <thread>
+
+#include <pugixml.hpp>
 
 #include "flavour_loader.h"
 #include "os_env.h"
@@ -64,6 +67,41 @@ void NormaliseValue(Json& value, const Placeholders& placeholders, bool replaceF
   } else if (value.is_structured()) {
     for (Json& member : value) NormaliseValue(member, placeholders, replaceFolder);
   }
+}
+
+// Calls `visit` with each text of `value` (keys excluded) in document order
+// until it answers true; answers whether one did.
+template <class Visit>
+bool AnyText(const Json& value, const Visit& visit) {
+  if (value.is_string()) return visit(value.get_ref<const std::string&>());
+  if (value.is_structured())
+    for (const Json& member : value)
+      if (AnyText(member, visit)) return true;
+  return false;
+}
+
+// The folder that "<taskdir>" in `pattern` stands for in one of the texts of
+// `other`: the first text (in document order) that starts with what stands
+// before the placeholder, and the first absolute folder there with which
+// ReplaceFolder gives back `pattern`. Empty when there is none.
+std::string FolderIn(const std::string& pattern, const Json& other) {
+  const size_t at = pattern.find(kTaskFolderPlaceholder);
+  std::string folder;
+  AnyText(other, [&](const std::string& text) {
+    if (text.size() <= at || text.compare(0, at, pattern, 0, at) != 0 || text[at] != '/') return false;
+    for (size_t end = at + 1; end <= text.size(); ++end) {
+      if (end < text.size() && text[end] != '/' && text[end] != '\\') continue;
+      std::string candidate = text.substr(at, end - at), replaced = text;
+      if (candidate == "/") continue;
+      ReplaceFolder(replaced, candidate);
+      if (replaced == pattern) {
+        folder = std::move(candidate);
+        return true;
+      }
+    }
+    return false;
+  });
+  return folder;
 }
 
 bool IsWithin(const std::string& path, const std::string& folder) {
@@ -312,13 +350,84 @@ void Normalise(Json& result, const Placeholders& placeholders) {
   NormaliseValue(result, placeholders, replaceFolder);
 }
 
+Placeholders PlaceholdersBetween(const Json& a, const Json& b) {
+  Placeholders placeholders;
+  const auto isHostName = [](const std::string& text) { return text == kHostNamePlaceholder; };
+  if (AnyText(a, isHostName) || AnyText(b, isHostName))
+    placeholders.hostName = qxos::HostName().value_or(std::string());
+  for (const auto& sides : {std::make_pair(&a, &b), std::make_pair(&b, &a)}) {
+    AnyText(*sides.first, [&](const std::string& text) {
+      if (text.find(kTaskFolderPlaceholder) != std::string::npos)
+        placeholders.taskFolder = FolderIn(text, *sides.second);
+      return !placeholders.taskFolder.empty();
+    });
+    if (!placeholders.taskFolder.empty()) break;
+  }
+  return placeholders;
+}
+
 std::vector<TaskOutcome> RunRegression(const std::vector<std::string>& taskFiles, const RegressionOptions& options,
                                        const RegressionObserver& observer) {
   if (taskFiles.empty()) return {};
   return Pool(taskFiles, options).Run(observer);
 }
 
-int TestCommand(const std::vector<std::string>& paths, const RegressionOptions& given, const std::string& flavourPath) {
+namespace {
+
+// A line as an XML text may hold it: control characters written as escapes
+// (XML 1.0 has no form for most of them), ill-formed UTF-8 replaced.
+std::string XmlText(const std::string& line) {
+  return Json::parse(Json(OneLine(line)).dump(-1, ' ', false, Json::error_handler_t::replace)).get<std::string>();
+}
+
+std::string TestCaseFolder(const std::string& taskFile) {
+  const std::string folder = fs::path(taskFile).parent_path().string();
+  return folder.empty() ? "." : folder;
+}
+
+}  // namespace
+
+std::string JUnitReport(const std::vector<TaskOutcome>& outcomes) {
+  size_t failures = 0;
+  for (const TaskOutcome& outcome : outcomes)
+    if (outcome.verdict == TaskOutcome::Verdict::kFailed) ++failures;
+  pugi::xml_document document;
+  pugi::xml_node declaration = document.append_child(pugi::node_declaration);
+  declaration.append_attribute("version") = "1.0";
+  declaration.append_attribute("encoding") = "UTF-8";
+  pugi::xml_node suites = document.append_child("testsuites");
+  pugi::xml_node suite = suites.append_child("testsuite");
+  for (pugi::xml_node node : {suites, suite}) {
+    node.append_attribute("name") = "ticket2dict test";
+    node.append_attribute("tests") = static_cast<unsigned long long>(outcomes.size());
+    node.append_attribute("failures") = static_cast<unsigned long long>(failures);
+    node.append_attribute("errors") = 0;
+  }
+  suite.append_attribute("skipped") = 0;
+  for (const TaskOutcome& outcome : outcomes) {
+    pugi::xml_node testCase = suite.append_child("testcase");
+    testCase.append_attribute("name") = XmlText(fs::path(outcome.name).filename().string()).c_str();
+    testCase.append_attribute("classname") = XmlText(TestCaseFolder(outcome.name)).c_str();
+    if (outcome.verdict != TaskOutcome::Verdict::kFailed) continue;
+    const std::vector<std::string> lines =
+        outcome.details.empty() ? std::vector<std::string>{"failed"} : outcome.details;
+    std::string text;
+    for (const std::string& line : lines) text += XmlText(line) + "\n";
+    const std::string message = lines.size() == 1 ? XmlText(lines.front())
+                                                  : std::to_string(lines.size()) + " differences, the first: " +
+                                                        XmlText(lines.front());
+    pugi::xml_node failure = testCase.append_child("failure");
+    failure.append_attribute("message") = message.c_str();
+    failure.append_attribute("type") = "difference";
+    failure.append_child(pugi::node_pcdata).set_value(text.c_str());
+  }
+  std::ostringstream out;
+  document.save(out, "  ", pugi::format_default, pugi::encoding_utf8);
+  return out.str();
+}
+
+int TestCommand(const std::vector<std::string>& paths, const RegressionOptions& given, const std::string& flavourPath,
+                const std::string& junitPath) {
   std::vector<std::string> files;
   std::unique_ptr<Flavour> flavour;
   RegressionOptions options = given;
@@ -375,8 +484,24 @@ int TestCommand(const std::vector<std::string>& paths, const RegressionOptions& 
       traces.Err("\r" + progressLine);
     };
 
-  RunRegression(files, options, observer);
+  // The report's file is opened first, so that one that can't be written
+  // is known before anything is converted.
+  std::optional<qxos::FileReplacement> junit;
+  if (!junitPath.empty()) {
+    try {
+      junit.emplace(junitPath, "write the JUnit report", qxos::FileReplacement::Others::kWriteDirectly);
+    } catch (const std::exception& e) {
+      traces.Err("ticket2dict: " + OneLine(e.what()) + "\n");
+      return 1;
+    }
+  }
+
+  const std::vector<TaskOutcome> outcomes = RunRegression(files, options, observer);
   clearProgress();
+  if (junit) {
+    junit->Write(JUnitReport(outcomes));
+    junit->Commit();
+  }
   if (options.update)
     traces.Out(std::to_string(written) + " written, " + std::to_string(unchanged) + " unchanged, " +
                                std::to_string(failed) + " failed\n");

@@ -48,6 +48,14 @@ Placeholders PlaceholdersFor(const std::string& taskFile);
 // "<taskdir>" and a text equal to the host name by "<hostname>".
 void Normalise(Json& result, const Placeholders& placeholders);
 
+// The placeholders under which `a` and `b` compare, when either holds those
+// of an expected result: this machine's host name when a text of either is
+// "<hostname>", and the folder that "<taskdir>" stands for: tried for each
+// text holding it, in document order, against the texts of the other side,
+// the first absolute folder with which Normalise gives that text back.
+// Empty members where neither placeholder is held or no folder fits.
+Placeholders PlaceholdersBetween(const Json& a, const Json& b);
+
 struct RegressionOptions {
   size_t workers = 0;                // 0: the number of cores
   bool update = false;               // write the expected results instead of comparing
@@ -83,14 +91,25 @@ struct RegressionObserver {
 std::vector<TaskOutcome> RunRegression(const std::vector<std::string>& taskFiles, const RegressionOptions& options,
                                        const RegressionObserver& observer = {});
 
-// `ticket2dict test PATH... [-j N] [--update] [--flavour LIB.so]`: prints
-// "ok NAME" or "FAIL NAME" with its differences indented (when updating,
-// "wrote FILE" or "unchanged FILE"), then the closing count, and answers
-// the exit status: 0 when every task passed, 1 otherwise, 2 for a path that
-// can't be tested or a flavour that can't be loaded. The converter's own
-// traces are silenced while it runs; on a terminal, a progress line goes
-// to standard error.
+// The JUnit XML report of the outcomes, as CI servers read it: one
+// <testsuites> holding one <testsuite> with the counts, one <testcase> per
+// task file (name: the file's name, classname: its folder as given), and
+// for a failed task a <failure> whose message is its first difference (with
+// the count when there are more) and whose text is every difference, one a
+// line. Control characters are written as escapes, ill-formed UTF-8
+// replaced.
+std::string JUnitReport(const std::vector<TaskOutcome>& outcomes);
+
+// `ticket2dict test PATH... [-j N] [--update] [--junit FILE] [--flavour
+// LIB.so]`: prints "ok NAME" or "FAIL NAME" with its differences indented
+// (when updating, "wrote FILE" or "unchanged FILE"), then the closing
+// count, writes the JUnit report to `junitPath` when one is given (opened
+// before converting: one that can't be written is exit status 1), and
+// answers the exit status: 0 when every task passed, 1 otherwise, 2 for a
+// path that can't be tested or a flavour that can't be loaded. The
+// converter's own traces are silenced while it runs; on a terminal, a
+// progress line goes to standard error.
 int TestCommand(const std::vector<std::string>& paths, const RegressionOptions& options,
-                const std::string& flavourPath);
+                const std::string& flavourPath, const std::string& junitPath = std::string());
 
 }  // namespace t2dhost

@@ -10,6 +10,7 @@
 
 #include "os_file.h"
 #include "program_output.h"
+#include "regression.h"
 
 namespace t2dhost {
 
@@ -196,6 +197,34 @@ class Differ {
     });
   }
 
+  // The written files, by URL (a file registered twice is compared once):
+  // texts line by line, anything else as a whole.
+  void Files(const Json& a, const Json& b) {
+    const auto byUrl = [](const Json& files) {
+      std::vector<const Json*> unique;
+      std::unordered_map<std::string, const Json*> index;
+      for (const Json& file : files)
+        if (index.emplace(file["url"].get<std::string>(), &file).second) unique.push_back(&file);
+      return std::make_pair(unique, index);
+    };
+    const auto [listA, inA] = byUrl(a);
+    const auto [listB, inB] = byUrl(b);
+    for (const Json* from : listA) {
+      const std::string& url = (*from)["url"].get_ref<const std::string&>();
+      const std::string name = "files: " + Shown(url);
+      const auto to = inB.find(url);
+      if (to == inB.end())
+        Line(name + ": removed");
+      else if (from->contains("text") && to->second->contains("text"))
+        TextLines(name, (*from)["text"].get<std::string>(), (*to->second)["text"].get<std::string>());
+      else if (*from != *to->second)
+        Line(name + ": " + FileShown(*from) + " -> " + FileShown(*to->second));
+    }
+    for (const Json* to : listB)
+      if (inA.count((*to)["url"].get<std::string>()) == 0)
+        Line("files: " + Shown((*to)["url"].get<std::string>()) + ": added, " + FileShown(*to));
+  }
+
   // Values in the typed encoding, compared member by member.
   void Value(const std::string& path, const Json& a, const Json& b) {
     if (a == b) return;
@@ -240,6 +269,93 @@ class Differ {
   }
 
   void Line(std::string line) { out_.push_back(std::move(line)); }
+
+  static std::string FileShown(const Json& file) {
+    if (file.contains("text")) {
+      const std::string& text = file["text"].get_ref<const std::string&>();
+      const size_t lines = SplitLines(text).size();
+      return "a text of " + std::to_string(lines) + (lines == 1 ? " line" : " lines");
+    }
+    if (file.contains("bytes")) return Compact(file["bytes"]) + " bytes, sha256 " + Compact(file["sha256"]);
+    return "missing";
+  }
+
+  // A line of an INI text: the section it stands in and, for "key=value",
+  // its key; a section header, a comment or another line has no key.
+  struct IniLine {
+    std::string section, key, value;
+    bool keyed = false;
+  };
+
+  static std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+      lines.push_back(text.substr(start, end - start));
+      start = end + 1;
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+  }
+
+  static std::vector<IniLine> IniLines(const std::vector<std::string>& lines) {
+    const auto trim = [](const std::string& text) {
+      const size_t first = text.find_first_not_of(" \t\r");
+      if (first == std::string::npos) return std::string();
+      return text.substr(first, text.find_last_not_of(" \t\r") + 1 - first);
+    };
+    std::vector<IniLine> ini;
+    std::string section;
+    for (const std::string& raw : lines) {
+      const std::string line = trim(raw);
+      IniLine parsed;
+      if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+        section = line.substr(1, line.size() - 2);
+      } else if (!line.empty() && line[0] != ';' && line[0] != '#' && line.find('=') != std::string::npos) {
+        parsed.keyed = true;
+        parsed.key = trim(line.substr(0, line.find('=')));
+        parsed.value = trim(line.substr(line.find('=') + 1));
+      }
+      parsed.section = section;
+      ini.push_back(std::move(parsed));
+    }
+    return ini;
+  }
+
+  // The lines of two texts: a line whose key (in its section) both sides
+  // hold with other values is a change "[SECTION] KEY: A -> B"; other lines
+  // only one side holds are "line N: - TEXT" (N in A) and "line N: + TEXT"
+  // (N in B).
+  void TextLines(const std::string& name, const std::string& a, const std::string& b) {
+    if (a == b) return;
+    const std::vector<std::string> linesA = SplitLines(a), linesB = SplitLines(b);
+    const std::vector<IniLine> iniA = IniLines(linesA), iniB = IniLines(linesB);
+    auto pairs = Alignment(linesA, linesB);
+    pairs.emplace_back(linesA.size(), linesB.size());
+    size_t i = 0, j = 0;
+    for (const auto& pair : pairs) {
+      std::vector<bool> used(pair.second - j, false);
+      for (; i < pair.first; ++i) {
+        size_t match = pair.second;
+        for (size_t k = j; iniA[i].keyed && k < pair.second; ++k)
+          if (!used[k - j] && iniB[k].keyed && iniB[k].section == iniA[i].section && iniB[k].key == iniA[i].key) {
+            match = k;
+            break;
+          }
+        if (match == pair.second) {
+          Line(name + ": line " + std::to_string(i + 1) + ": - " + Shown(linesA[i]));
+          continue;
+        }
+        used[match - j] = true;
+        Line(name + ": " + (iniA[i].section.empty() ? "" : "[" + iniA[i].section + "] ") + Shown(iniA[i].key) +
+             ": " + Shown(iniA[i].value) + " -> " + Shown(iniB[match].value));
+      }
+      for (size_t k = j; k < pair.second; ++k)
+        if (!used[k - j]) Line(name + ": line " + std::to_string(k + 1) + ": + " + Shown(linesB[k]));
+      i = pair.first + 1;
+      j = pair.second + 1;
+    }
+  }
 
   // Items of one section, keyed by "key"; a missing section has none.
   void Section(const std::string& name, const Json* a, const Json* b) {
@@ -366,6 +482,19 @@ void CheckResult(const Json& result) {
                 files[i]["keep"].is_boolean(),
             ElementPath("tempFiles", i) + " is not a temporary file (an object with a text \"url\" and a bool \"keep\")");
   Require(result["jobDictionaries"].is_array(), "jobDictionaries is not an array");
+  const auto written = result.find("files");
+  if (written == result.end()) return;
+  Require(written->is_array(), "files is not an array");
+  for (size_t i = 0; i < written->size(); ++i) {
+    const Json& file = (*written)[i];
+    Require(file.is_object() && HasText(file, "url") &&
+                (HasText(file, "text") || (file.contains("missing") && file["missing"] == true) ||
+                 (file.contains("bytes") && file["bytes"].is_number_integer() && file["bytes"] >= 0 &&
+                  HasText(file, "sha256"))),
+            ElementPath("files", i) +
+                " is not a written file (a text \"url\" with a text \"text\", \"bytes\" and \"sha256\", or "
+                "\"missing\": true)");
+  }
 }
 
 Json ReadResultFile(const std::string& path) {
@@ -408,6 +537,8 @@ std::vector<std::string> DiffResults(const Json& a, const Json& b, const DiffOpt
   differ.Value("templateNames", a["templateNames"], b["templateNames"]);
   differ.TempFiles(a["tempFiles"], b["tempFiles"]);
   differ.Value("jobDictionaries", a["jobDictionaries"], b["jobDictionaries"]);
+  const Json none = Json::array();
+  differ.Files(a.contains("files") ? a["files"] : none, b.contains("files") ? b["files"] : none);
   return lines;
 }
 
@@ -420,6 +551,11 @@ int DiffCommand(const std::string& pathA, const std::string& pathB, const DiffOp
     std::cerr << "ticket2dict: " << OneLine(e.what()) << "\n";
     return 2;
   }
+  // An expected result of `test` holds placeholders: both sides are compared
+  // in that form.
+  const Placeholders placeholders = PlaceholdersBetween(a, b);
+  Normalise(a, placeholders);
+  Normalise(b, placeholders);
   const std::vector<std::string> lines = DiffResults(a, b, options);
   for (const std::string& line : lines) std::cout << OneLine(line) << "\n";
   std::cout.flush();

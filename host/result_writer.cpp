@@ -1,9 +1,13 @@
 #include "result_writer.h"
 
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <set>
 #include <system_error>
+
+#include "os_file.h"
+#include "sha256.h"
 
 namespace t2dhost {
 
@@ -204,6 +208,19 @@ Json TempFilesJson(const TW_TTask& task) {
   return files;
 }
 
+// A text file: well-formed UTF-8 without control characters other than
+// tab, line feed, carriage return and form feed.
+bool IsText(const std::string& bytes) {
+  for (unsigned char c : bytes)
+    if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f') || c == 0x7f) return false;
+  try {
+    (void)Json(bytes).dump();  // the JSON writer refuses ill-formed UTF-8
+  } catch (const Json::type_error&) {
+    return false;
+  }
+  return true;
+}
+
 // The sections of the dictionary in the result's order, each with whether
 // its items carry comments: "task", "setup", "environment", then sections
 // the writers do not name today, after the fixed ones.
@@ -238,6 +255,9 @@ class DirectWriter {
   void Result(const Conversion& conversion) {
     const CParamDict& dict = conversion.Converter().Dictionary();
     const TW_TTask& task = conversion.Task();
+    // Read before anything is written: a file that can't be read stops the
+    // result before its first piece.
+    const Json files = WrittenFilesJson(task);
     out_ += "{\n";
     Key(2, "dictionary");
     Dictionary(dict, 2);
@@ -253,6 +273,9 @@ class DirectWriter {
     out_ += ",\n";
     Key(2, "jobDictionaries");
     PrettyValue(conversion.Jobs(), 2, false);
+    out_ += ",\n";
+    Key(2, "files");
+    Pretty(writer_, files, 2, false);
     if (conversion.Watch().Tracing()) {
       out_ += ",\n";
       Key(2, "trace");
@@ -659,6 +682,22 @@ std::string IniText(const CParamDict& dictionary) {
   return out;
 }
 
+std::string FlatText(const CParamDict& dictionary) {
+  const auto values = [](const CParamSection* section) {
+    Json object = Json::object();
+    if (section != nullptr)
+      for (const CParamItem& item : section->Items()) object[item.key] = item.value;
+    return object;
+  };
+  Json flat = Json::object();
+  ForEachNamedSection(dictionary, [&](const std::string& name, const CParamSection* section, bool) {
+    flat[name] = values(section);
+  });
+  Json& jobs = flat["jobs"] = Json::object();
+  for (const auto& job : dictionary.JobSections()) jobs[std::to_string(job.first)] = values(&job.second);
+  return FormatJson(flat);
+}
+
 std::string LogLine(const TW_TLogEntry& entry) {
   std::string line = std::to_string(entry.level) + " " + Scalar(Json(entry.text));
   if (entry.hasArgument) line += " " + Compact(EncodeValue(entry.argument));
@@ -671,6 +710,33 @@ std::string LogEntryPlace(const std::string& step, std::optional<long long> job)
   std::string where = step;
   if (job) where += (where.empty() ? "job " : ", job ") + std::to_string(*job);
   return where;
+}
+
+Json WrittenFilesJson(const TW_TTask& task) {
+  Json files = Json::array();
+  for (const TW_TTempFile& file : task.TempFiles()) {
+    const std::string url = file.url.Text().Str();
+    std::string path;
+    try {
+      path = file.url.LocalName().Str();
+    } catch (const std::exception& e) {
+      throw std::runtime_error("can't read the temporary file " + url + ": " + e.what());
+    }
+    int error = 0;
+    std::string bytes;
+    try {
+      bytes = qxos::ReadFileContents(path, &error);
+    } catch (const std::exception& e) {
+      if (error != ENOENT && error != ENOTDIR) throw;
+      files.push_back(Json{{"url", url}, {"missing", true}});
+      continue;
+    }
+    if (IsText(bytes))
+      files.push_back(Json{{"url", url}, {"text", std::move(bytes)}});
+    else
+      files.push_back(Json{{"url", url}, {"bytes", bytes.size()}, {"sha256", Sha256Hex(bytes)}});
+  }
+  return files;
 }
 
 std::set<std::string> FilesBefore(const std::vector<std::string>& folders) {

@@ -17,7 +17,8 @@
 namespace t2dhost {
 
 // The result document of a conversion as JSON text, in FormatJson's layout:
-// "dictionary", "log", "templateNames", "tempFiles", "jobDictionaries", and
+// "dictionary", "log", "templateNames", "tempFiles", "jobDictionaries",
+// "files" (WrittenFilesJson, read before the first piece is written), and
 // "trace" when the conversion was traced. It is written straight from the
 // converter's dictionary and the value library's values, never held as a
 // JSON document.
@@ -39,6 +40,11 @@ std::string FormatJson(const Json& json);
 // line per item, the item's comment on a "; " line before it.
 std::string IniText(const CParamDict& dictionary);
 
+// The final value of every item as JSON objects, for scripts (--format
+// flat): {"task": {KEY: VALUE}, "setup": {...}, "environment": {...}, other
+// sections after them, "jobs": {"1": {...}}}; values as texts, no comments.
+std::string FlatText(const CParamDict& dictionary);
+
 // One task-log entry as the result's "log" holds it: "level", "text",
 // "argument" (the three-argument form only), "step" and "job" (null when
 // logged outside a step or a job).
@@ -52,6 +58,14 @@ std::string LogLine(const TW_TLogEntry& entry);
 // Where a log entry was logged, in words: "AddSetup_begin",
 // "AddJobInfoGlobal, job 2"; empty when neither is known.
 std::string LogEntryPlace(const std::string& step, std::optional<long long> job);
+
+// What each registered temporary file holds now, in the order of the
+// registrations: {"url", "text"} for a text file (UTF-8 without control
+// characters but tab, line feed, carriage return and form feed),
+// {"url", "bytes", "sha256"} for any other, {"url", "missing": true} for one
+// that does not exist. A file that exists but can't be read (a FIFO, a
+// device, a folder, no permission) raises std::runtime_error naming it.
+Json WrittenFilesJson(const TW_TTask& task);
 
 // The files that stand in `folders` (not in their sub-folders), by their
 // resolved paths: taken before a conversion, what its cleanup leaves alone.

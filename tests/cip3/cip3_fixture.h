@@ -77,7 +77,7 @@ constexpr const char* kPressTemplate =
     "; CIP3 press configuration\n"
     "[Header]\n"
     "OutputDirectory=\n"
-    "Press=Speedmaster\n";
+    "Press=Lindwell Fourcolour\n";
 
 // Reads the converter's IPL proxy field, which the steps keep protected.
 struct IplClientOf : TestConverter {
@@ -118,7 +118,7 @@ class Cip3Test : public ConversionTest {
     cip.Add("Cip_Customer", QX_TString("ACME Print"));
     cip.Add("Cip_Artist", QX_TString("alice"));
     cip.Add("Cip_Software", QX_TString("Kestrel"));
-    cip.Add("Cip_Make", QX_TString("Heidelberg"));
+    cip.Add("Cip_Make", QX_TString("Brackwater Pressworks"));
     cip.Add("Cip_PaperWeight", QX_TString("115"));
     cip.Add("Cip_PaperThickness", QX_TString("0.1"));
     return cip;

@@ -67,7 +67,7 @@ TEST_F(CipParamsTest, WritesBothCopiesRegistersThemAndWritesTheSetupItems) {
 
   // Press copy: the IPL data folder, as the template names none.
   EXPECT_EQ(Value(PressCopy(), "Header", "OutputDirectory"), Url(ipl) + "/");
-  EXPECT_EQ(Value(PressCopy(), "Header", "Press"), "Speedmaster");
+  EXPECT_EQ(Value(PressCopy(), "Header", "Press"), "Lindwell Fourcolour");
 
   // Plate copy: every header row; the press copy named by its URL text.
   const std::vector<std::tuple<const char*, const char*, std::string>> rows = {
@@ -80,7 +80,7 @@ TEST_F(CipParamsTest, WritesBothCopiesRegistersThemAndWritesTheSetupItems) {
       {"CIP3", "Customer", "ACME Print"},
       {"CIP3", "Artist", "alice"},
       {"CIP3", "Software", "Kestrel"},
-      {"CIP3", "Make", "Heidelberg"},
+      {"CIP3", "Make", "Brackwater Pressworks"},
       {"Inks", "Zones", "32"},
   };
   for (const auto& [section, key, value] : rows) EXPECT_EQ(Value(PlateCopy(), section, key), value) << key;

@@ -157,6 +157,49 @@ TEST(HostProgram, CommandLineMistakesExitWithTwo) {
   }
 }
 
+TEST(HostProgram, AMistypedCommandIsNamedAndABareCallListsTheCommands) {
+  const struct {
+    std::vector<std::string> arguments;
+    const char* line;
+  } cases[] = {
+      {{"runn", "x.json"}, "ticket2dict: unknown command \"runn\"; did you mean \"run\"?\n"},
+      {{"Lint"}, "ticket2dict: unknown command \"Lint\"; did you mean \"lint\"?\n"},
+      {{"convert"}, "ticket2dict: unknown command \"convert\"; the commands are run, explain, lint, test, diff, "
+                    "report, schema\n"},
+  };
+  for (const auto& c : cases) {
+    const auto run = hosttest::Run(c.arguments);
+    EXPECT_EQ(run.exitCode, 2) << c.arguments[0];
+    EXPECT_EQ(run.err, c.line);
+  }
+  const auto bare = hosttest::Run({});
+  EXPECT_EQ(bare.exitCode, 2);
+  for (const char* command : {"run", "explain", "lint", "test", "diff", "report", "schema"})
+    EXPECT_TRUE(std::regex_search(bare.err, std::regex(std::string("\n  ") + command + " +[A-Z][^\n]+\n")))
+        << command << " in " << bare.err;
+}
+
+// --format flat: each item's final value, per section, nothing else.
+TEST(HostProgram, FlatFormatHoldsTheFinalValuesOfTheDictionary) {
+  const std::string task = (fs::path(T2D_SOURCE_DIR) / "examples" / "multi-job.json").string();
+  const auto flat = hosttest::Run({"run", task, "--format", "flat"});
+  ASSERT_EQ(flat.exitCode, 0) << flat.err;
+  const auto whole = hosttest::Run({"run", task});
+  ASSERT_EQ(whole.exitCode, 0) << whole.err;
+  const Json result = Json::parse(whole.out);
+  Json expected = Json::object();
+  for (auto section = result["dictionary"].begin(); section != result["dictionary"].end(); ++section) {
+    const bool jobs = section.key() == "jobs";
+    expected[section.key()] = Json::object();
+    for (auto job = section->begin(); jobs && job != section->end(); ++job)
+      for (const Json& item : *job) expected["jobs"][job.key()][item["key"].get<std::string>()] = item["value"];
+    for (const Json& item : jobs ? Json::array() : *section)
+      expected[section.key()][item["key"].get<std::string>()] = item["value"];
+  }
+  EXPECT_EQ(Json::parse(flat.out), expected);
+  EXPECT_NE(flat.err, "") << "the log goes to standard error";
+}
+
 TEST(HostProgram, AnEmptyTaskFileGivesAnEmptyResult) {
   TempDir dir;
   WriteFile(dir.File("t.json"), "{}");
@@ -164,7 +207,7 @@ TEST(HostProgram, AnEmptyTaskFileGivesAnEmptyResult) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Json::parse(run.out),
             Json::parse(R"({"dictionary": {"task": [], "setup": [], "environment": [], "jobs": {}}, "log": [],
-                            "templateNames": {}, "tempFiles": [], "jobDictionaries": []})"));
+                            "templateNames": {}, "tempFiles": [], "jobDictionaries": [], "files": []})"));
 }
 
 TEST(HostProgram, AResultThatCantBeWrittenExitsWithOne) {

@@ -2,10 +2,15 @@
 // results (test): the differences named, what is not a result, missing and
 // malformed files, portable expected results, the INI form of the examples.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <pugixml.hpp>
 
 #include "regression.h"
 #include "result_diff.h"
 #include "result_writer.h"
+#include "sha256.h"
+#include "task.h"
 
 #ifdef T2D_HOST_PROGRAM
 #include "host_program.h"
@@ -82,6 +87,8 @@ TEST(ResultDiff, RefusesWhatIsNotAResult) {
       {R"({"dictionary": {"jobs": {"01": []}}})", "dictionary.jobs.01 is not named by a job number"},
       {R"({"log": [{"level": "2", "text": "x"}]})", "log[0] is not a log entry"},
       {R"({"tempFiles": [{"url": "file:///a"}]})", "tempFiles[0] is not a temporary file"},
+      {R"({"files": [{"url": "file:///a", "bytes": 3}]})", "files[0] is not a written file"},
+      {R"({"files": {}})", "files is not an array"},
   };
   for (const auto& c : cases) {
     Json broken = Json::parse(kResult);
@@ -94,6 +101,86 @@ TEST(ResultDiff, RefusesWhatIsNotAResult) {
     }
   }
   EXPECT_THROW(t2dhost::CheckResult(Json::array()), t2dhost::NotAResultError);
+}
+
+// The written files: an INI text line by line, a changed key named by its
+// file, section and key; other kinds of file as a whole.
+TEST(ResultDiff, WrittenFilesByFileSectionAndKey) {
+  Json a = Json::parse(kResult), b = a;
+  const std::string plate = "[JOB]\nJobName=a.pdf\n\n[CIP3]\nJobName=Spring\nMake=Brackwater\n";
+  a["files"] = {{{"url", "file:///d/p.ini"}, {"text", plate}},
+                {{"url", "file:///d/q.dat"}, {"bytes", 3}, {"sha256", "ab"}},
+                {{"url", "file:///d/gone"}, {"missing", true}},
+                {{"url", "file:///d/p.ini"}, {"text", plate}}};
+  b["files"] = {{{"url", "file:///d/p.ini"},
+                 {"text", "[JOB]\nJobName=a.pdf\n\n[CIP3]\nJobName=Autumn\nMake=Brackwater\nx\n"}},
+                {{"url", "file:///d/q.dat"}, {"text", "abc"}},
+                {{"url", "file:///d/new"}, {"missing", true}}};
+  EXPECT_EQ(t2dhost::DiffResults(a, b),
+            (Lines{"files: file:///d/p.ini: [CIP3] JobName: Spring -> Autumn", "files: file:///d/p.ini: line 7: + x",
+                   "files: file:///d/q.dat: 3 bytes, sha256 \"ab\" -> a text of 1 line",
+                   "files: file:///d/gone: removed", "files: file:///d/new: added, missing"}));
+  b.erase("files");
+  EXPECT_EQ(t2dhost::DiffResults(a, b).size(), 3u) << "a result without files has none";
+}
+
+TEST(RegressionPlaceholders, DiffFindsTheFolderOnEitherSide) {
+  const Json expected = {{"inkplan", "file://<taskdir>/ipl/p.ini"}, {"host", "<hostname>"}};
+  const struct {
+    const char* fresh;
+    const char* folder;
+  } cases[] = {
+      {"file:///w/ex/ipl/p.ini", "/w/ex"},
+      {"file:///w/ex\\ipl/p.ini", ""},  // the rest after the folder differs
+      {"file://w/ex/ipl/p.ini", ""},     // no absolute folder
+      {"file:///ipl/p.ini", ""},         // the root is never the folder
+  };
+  for (const auto& c : cases) {
+    const Json fresh = {{"inkplan", c.fresh}};
+    EXPECT_EQ(t2dhost::PlaceholdersBetween(expected, fresh).taskFolder, c.folder) << c.fresh;
+    EXPECT_EQ(t2dhost::PlaceholdersBetween(fresh, expected).taskFolder, c.folder) << c.fresh;
+  }
+  EXPECT_EQ(t2dhost::PlaceholdersBetween(Json{{"k", "a"}}, Json{{"k", "/w/ex"}}).taskFolder, "");
+  EXPECT_EQ(t2dhost::PlaceholdersBetween(Json{{"k", "a"}}, Json{{"k", "/w/ex"}}).hostName, "")
+      << "no placeholder, no host name";
+}
+
+TEST(JUnitReport, EscapesWhatTheDifferencesHold) {
+  std::vector<t2dhost::TaskOutcome> outcomes(3);
+  outcomes[0].name = "ex/a.json";
+  outcomes[0].verdict = t2dhost::TaskOutcome::Verdict::kPassed;
+  outcomes[1].name = "ex/<b&c>.json";
+  outcomes[1].details = {"setup.x: \"<\" -> ]]>&amp;", std::string("bad \x01 \xff bytes")};
+  outcomes[2].name = "c.json";
+  outcomes[2].details = {"no expected result"};
+  const std::string xml = t2dhost::JUnitReport(outcomes);
+  pugi::xml_document document;
+  ASSERT_TRUE(document.load_string(xml.c_str())) << xml;
+  const pugi::xml_node suite = document.child("testsuites").child("testsuite");
+  EXPECT_EQ(suite.attribute("tests").as_int(), 3);
+  EXPECT_EQ(suite.attribute("failures").as_int(), 2);
+  const pugi::xml_node failed = suite.find_child_by_attribute("testcase", "name", "<b&c>.json");
+  EXPECT_STREQ(failed.attribute("classname").value(), "ex");
+  EXPECT_EQ(std::string(failed.child("failure").attribute("message").value()),
+            "2 differences, the first: setup.x: \"<\" -> ]]>&amp;");
+  EXPECT_EQ(std::string(failed.child("failure").text().get()),
+            "setup.x: \"<\" -> ]]>&amp;\nbad \\u0001 \xef\xbf\xbd bytes\n");
+  EXPECT_STREQ(suite.find_child_by_attribute("testcase", "name", "c.json").attribute("classname").value(), ".");
+  EXPECT_FALSE(suite.find_child_by_attribute("testcase", "name", "a.json").child("failure"));
+}
+
+TEST(Sha256, KnownDigestsAcrossTheBlockEnds) {
+  const struct {
+    std::string bytes;
+    const char* digest;
+  } cases[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",  // 56 bytes: the length needs a second block
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(t2dhost::Sha256Hex(c.bytes), c.digest) << c.bytes.size() << " bytes";
 }
 
 TEST(RegressionPlaceholders, FolderAsThePathStartAndHostNameAsTheWholeText) {
@@ -128,6 +215,27 @@ namespace fs = std::filesystem;
 using hosttest::ReadFile;
 using hosttest::TempDir;
 using hosttest::WriteFile;
+
+TEST(WrittenFiles, TextBytesMissingAndWhatCantBeRead) {
+  TempDir dir;
+  WriteFile(dir.File("a.ini"), "[A]\nk=v\n");
+  WriteFile(dir.File("b.bin"), std::string("abc\0", 4));
+  WriteFile(dir.File("c.txt"), "caf\xe9");  // Latin-1, not UTF-8
+  TW_TTask task;
+  for (const char* name : {"a.ini", "b.bin", "c.txt", "none"})
+    task.RegisterTempFile(QX_TURL::LocalToURL(QX_TString(dir.File(name))), false);
+  const Json files = t2dhost::WrittenFilesJson(task);
+  ASSERT_EQ(files.size(), 4u);
+  EXPECT_EQ(files[0]["text"], "[A]\nk=v\n");
+  EXPECT_EQ(files[1]["bytes"], 4);
+  EXPECT_EQ(files[1]["sha256"], t2dhost::Sha256Hex(std::string("abc\0", 4)));
+  EXPECT_EQ(files[2]["bytes"], 4);
+  EXPECT_EQ(files[3], (Json{{"url", "file://" + dir.File("none")}, {"missing", true}}));
+
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  task.RegisterTempFile(QX_TURL::LocalToURL(QX_TString(dir.File("fifo"))), false);
+  EXPECT_THROW(t2dhost::WrittenFilesJson(task), std::runtime_error) << "a FIFO is refused, not waited on";
+}
 
 TEST(DiffProgram, ExitStatusAndOneLineForAFileThatIsNotAResult) {
   TempDir dir;
@@ -195,6 +303,45 @@ TEST_F(TestProgram, AChangedValueAMissingExpectedResultAndAMalformedTaskFail) {
                          dir.File("cip3.json") + "\n0 passed, 3 failed\n"),
             std::string::npos)
       << run.out;
+}
+
+// A CIP3 value changed in the task: the plate file differs, named by file,
+// section and key, in the output and in a JUnit report that the schema of
+// CI servers takes.
+TEST_F(TestProgram, AChangedCip3ValueFailsInTheOutputAndTheJUnitReport) {
+  std::string task = ReadFile(dir.File("cip3.json"));
+  hosttest::ReplaceAll(task, R"("Cip_JobName": "<file>")", R"("Cip_JobName": "Autumn <b>")");
+  WriteFile(dir.File("cip3.json"), task);
+  const auto run = Test({dir.Path(), "-j", "1", "--junit", dir.File("report.xml")});
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_NE(run.out.find("FAIL " + dir.File("cip3.json") +
+                         "\n  files: file://<taskdir>/cip3-ipl/PlateSettings.iniC7.ini: [CIP3] JobName: "),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find(" -> Autumn <b>\n"), std::string::npos) << run.out;
+  const std::string xmllint = "/usr/bin/xmllint";
+  if (!fs::exists(xmllint)) GTEST_SKIP() << "xmllint missing (Debian libxml2-utils): the report is not validated";
+  const auto valid = hosttest::RunCommand({xmllint, "--noout", "--schema",
+                                           T2D_SOURCE_DIR "/tests/host/junit.xsd", dir.File("report.xml")});
+  EXPECT_EQ(valid.exitCode, 0) << valid.err << ReadFile(dir.File("report.xml"));
+  EXPECT_NE(ReadFile(dir.File("report.xml")).find("Autumn &lt;b&gt;"), std::string::npos);
+
+  const auto unwritable = Test({dir.Path(), "--junit", dir.File("no/folder/report.xml")});
+  EXPECT_EQ(unwritable.exitCode, 1);
+  EXPECT_EQ(unwritable.out, "") << "nothing is converted when the report can't be written";
+}
+
+// An expected result holds placeholders; a fresh result of the task on this
+// machine compares equal to it.
+TEST_F(TestProgram, DiffOfAnExpectedResultAndAFreshResultIsEmpty) {
+  const auto fresh = hosttest::Run({"run", dir.File("cip3.json"), "--cleanup", "-o", dir.File("fresh.json")});
+  ASSERT_EQ(fresh.exitCode, 0) << fresh.err;
+  for (const auto& pair : {std::make_pair("cip3.expected.json", "fresh.json"),
+                           std::make_pair("fresh.json", "cip3.expected.json")}) {
+    const auto run = hosttest::Run({"diff", dir.File(pair.first), dir.File(pair.second)});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(run.out, "");
+  }
 }
 
 TEST_F(TestProgram, UpdateWritesPortableResultsThatPassInAnotherFolder) {

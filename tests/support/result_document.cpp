@@ -50,6 +50,7 @@ Json ResultJson(const t2dhost::Conversion& conversion) {
   result["templateNames"] = names;
   result["tempFiles"] = files;
   result["jobDictionaries"] = t2dhost::EncodeValue(conversion.Jobs());
+  result["files"] = t2dhost::WrittenFilesJson(task);
   if (conversion.Watch().Tracing()) result["trace"] = t2dhost::TraceJson(conversion.Watch().Runs());
   return result;
 }
