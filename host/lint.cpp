@@ -1,6 +1,7 @@
 #include "lint.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cinttypes>
 #include <cmath>
@@ -8,7 +9,9 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "diagnostics.h"
 #include "flavour_loader.h"
@@ -453,8 +456,26 @@ void Unread(const TaskFile& file, const Reads& reads, bool all, std::vector<Lint
 
 std::string Millimetres(double units) { return FixedText(units / kUnitsPerMillimetre, 1) + " mm"; }
 
+// What the plate geometry reads of a result: the items of the setup and job
+// sections, and the job dictionaries, built straight from the conversion.
+Json PlacementResult(const Conversion& conversion) {
+  const auto items = [](const CParamSection& section) {
+    Json array = Json::array();
+    for (const CParamItem& item : section.Items()) array.push_back(Json{{"key", item.key}, {"value", item.value}});
+    return array;
+  };
+  const CParamDict& dictionary = conversion.Converter().Dictionary();
+  Json result = {{"dictionary", Json::object()}};
+  if (const CParamSection* setup = dictionary.FindSection("setup")) result["dictionary"]["setup"] = items(*setup);
+  Json jobs = Json::object();
+  for (const auto& job : dictionary.JobSections()) jobs[std::to_string(job.first)] = items(job.second);
+  result["dictionary"]["jobs"] = std::move(jobs);
+  result["jobDictionaries"] = EncodeValue(conversion.Jobs());
+  return result;
+}
+
 void Placement(const TaskFile& file, const Conversion& conversion, std::vector<LintFinding>& warnings) {
-  const PlateGeometry geometry = ComputePlateGeometry(PlateInputFromResult(Json::parse(ResultText(conversion))));
+  const PlateGeometry geometry = ComputePlateGeometry(PlateInputFromResult(PlacementResult(conversion)));
   if (!geometry.plate) return;
   const PlateRect& plate = *geometry.plate;
   for (const PlacedJob& job : geometry.jobs) {
@@ -710,6 +731,47 @@ std::string FormatFindings(const std::vector<FileFindings>& files, LintFormat fo
   return log.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
+namespace {
+
+// A finding for a file that can't be read or is malformed; its message names
+// the place where the reader found the problem as "NAME:LINE:COLUMN: ...".
+LintFinding Malformed(const std::string& name, const std::string& problem) {
+  LintFinding finding;
+  finding.code = "malformed";
+  finding.position = FilePosition{1, 1};
+  finding.message = problem;
+  unsigned long line = 0, column = 0;
+  if (problem.rfind(name + ":", 0) == 0 &&
+      std::sscanf(problem.c_str() + name.size(), ":%lu:%lu:", &line, &column) == 2 && line > 0 && column > 0)
+    finding.position = FilePosition{line, column};
+  return finding;
+}
+
+// Lints one task file. Conversions that offer an IPL server write the CIP3
+// copies into its data folder, so they run one at a time (`ipl`).
+FileFindings LintFile(const std::string& name, bool all, const ConverterFactory& factory, std::mutex& ipl) {
+  try {
+    const TaskFile file = ReadTaskFile(name, true);
+    bool writes = false;
+    for (const auto& server : file.servers) writes = writes || server.second.ipl.has_value();
+    std::unique_lock<std::mutex> lock(ipl, std::defer_lock);
+    if (writes) lock.lock();
+    ConversionOptions options;
+    options.trace = true;
+    Conversion conversion(file, factory, options);
+    conversion.Run();
+    std::vector<LintFinding> findings = Lint(file, conversion, all, factory);
+    for (const std::string& problem : CleanupTempFiles(conversion.Task())) (void)problem;  // listed in no result
+    return FileFindings{name, std::move(findings)};
+  } catch (const TaskFileError& e) {
+    return FileFindings{name, {Malformed(name, e.what())}};
+  } catch (const std::exception& e) {
+    return FileFindings{name, {Malformed(name, name + ": can't be checked: " + e.what())}};
+  }
+}
+
+}  // namespace
+
 int LintCommand(const std::vector<std::string>& paths, bool all, LintFormat format, const std::string& flavourPath) {
   std::unique_ptr<Flavour> flavour;
   try {
@@ -725,48 +787,47 @@ int LintCommand(const std::vector<std::string>& paths, bool all, LintFormat form
   const ConverterFactory factory = flavour ? flavour->Factory() : nullptr;
   const StandardStreams streams(StandardStreams::Traces::kToStandardError);
 
+  // The files in order; a path that can't be taken is a finding in its place.
   std::vector<FileFindings> results;
-  bool bad = false, serious = false;
-  const auto malformed = [&](const std::string& name, const std::string& problem) {
-    // "NAME:LINE:COLUMN: problem" names its place.
-    LintFinding finding;
-    finding.code = "malformed";
-    finding.position = FilePosition{1, 1};
-    finding.message = problem;
-    unsigned long line = 0, column = 0;
-    if (problem.rfind(name + ":", 0) == 0 &&
-        std::sscanf(problem.c_str() + name.size(), ":%lu:%lu:", &line, &column) == 2 && line > 0 && column > 0)
-      finding.position = FilePosition{line, column};
-    results.push_back(FileFindings{name, {finding}});
-    bad = true;
-  };
-
+  std::vector<size_t> toLint;
   std::set<std::string> taken;
   for (const std::string& path : paths) {
     std::vector<std::string> files;
     try {
       files = path == kStandardInput ? std::vector<std::string>{path} : FindTaskFiles({path});
     } catch (const std::exception& e) {
-      malformed(path, e.what());
+      results.push_back(FileFindings{path, {Malformed(path, e.what())}});
       continue;
     }
-    for (const std::string& name : files) {
-      if (!taken.insert(name).second) continue;
-      try {
-        const TaskFile file = ReadTaskFile(name, true);
-        ConversionOptions options;
-        options.trace = true;
-        Conversion conversion(file, factory, options);
-        conversion.Run();
-        std::vector<LintFinding> findings = Lint(file, conversion, all, factory);
-        for (const std::string& problem : CleanupTempFiles(conversion.Task())) streams.Err(problem + "\n");
-        for (const LintFinding& f : findings) serious = serious || f.severity != Severity::kNote;
-        results.push_back(FileFindings{name, std::move(findings)});
-      } catch (const TaskFileError& e) {
-        malformed(name, e.what());
+    for (const std::string& name : files)
+      if (taken.insert(name).second) {
+        toLint.push_back(results.size());
+        results.push_back(FileFindings{name, {}});
       }
-    }
   }
+
+  // Files are linted side by side, a thread per core; what is printed does
+  // not depend on their number.
+  std::mutex ipl;
+  std::atomic<size_t> next{0};
+  const auto work = [&] {
+    for (size_t i = next++; i < toLint.size(); i = next++) {
+      FileFindings& slot = results[toLint[i]];
+      slot = LintFile(slot.file, all, factory, ipl);
+    }
+  };
+  const size_t workers = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), toLint.size());
+  std::vector<std::thread> threads;
+  for (size_t i = 1; i < workers; ++i) threads.emplace_back(work);
+  work();
+  for (std::thread& thread : threads) thread.join();
+
+  bool bad = false, serious = false;
+  for (const FileFindings& file : results)
+    for (const LintFinding& f : file.findings) {
+      bad = bad || f.code == "malformed";
+      serious = serious || f.severity != Severity::kNote;
+    }
   streams.Out(FormatFindings(results, format));
   return bad ? kExitBadFile : serious ? kExitFindings : kExitClean;
 }
