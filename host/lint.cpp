@@ -590,8 +590,8 @@ std::vector<LintFinding> Lint(const TaskFile& file, const Conversion& conversion
       for (const TW_TLogEntry& entry : again->Task().Log())
         if (entry.level >= 2 &&
             logged.count(entry.text + "\n" + entry.step + "\n" + (entry.job ? std::to_string(*entry.job) : "")) == 0)
-          errors.push_back(LogFinding(file, entry, "; seen once the values of the wrong class are read as their "
-                                                   "keys want"));
+          errors.push_back(LogFinding(file, entry, " (seen once the values of the wrong class are read as their "
+                                                   "keys want)"));
     } catch (const std::exception&) {
       again.reset();
     }
@@ -749,9 +749,10 @@ LintFinding Malformed(const std::string& name, const std::string& problem) {
 
 // Lints one task file. Conversions that offer an IPL server write the CIP3
 // copies into its data folder, so they run one at a time (`ipl`).
-FileFindings LintFile(const std::string& name, bool all, const ConverterFactory& factory, std::mutex& ipl) {
+FileFindings LintFile(const std::string& path, bool all, const ConverterFactory& factory, std::mutex& ipl) {
+  const std::string name = path == kStandardInput ? "(standard input)" : path;
   try {
-    const TaskFile file = ReadTaskFile(name, true);
+    const TaskFile file = ReadTaskFile(path, true);
     bool writes = false;
     for (const auto& server : file.servers) writes = writes || server.second.ipl.has_value();
     std::unique_lock<std::mutex> lock(ipl, std::defer_lock);

@@ -252,3 +252,52 @@ TEST(Lint, SchemaAgreesWithTheTableOfTicketKeys) {
       EXPECT_EQ(keys.count(property.key()), 1u) << name << "." << property.key() << " is not in the table";
   }
 }
+
+// Where each key stands, in bytes from 1: keys holding escaped quotes and
+// backslashes, keys after multibyte texts, elements of nested arrays, and the
+// keys of a tag, which stand where the tagged value does.
+TEST(Lint, PositionsOfKeysAndElements) {
+  const std::string text =
+      "{\"ticket\": {\"configuration\": {\n"
+      "  \"a\\\"b\": 1, \"c\\\\\": {\"d\": [[1], {\"e\": 2}]},\n"
+      "  \"ü\": \"ß\", \"f\": {\"@double\": 1}}}}";
+  const t2dhost::TaskFile file = t2dhost::ReadTaskFileText(text, "t.json", "/", true);
+  ASSERT_TRUE(file.positions);
+  const std::pair<const char*, const char*> cases[] = {
+      {"ticket", "1:2"},
+      {"ticket.configuration[\"a\\\"b\"]", "2:3"},
+      {"ticket.configuration[\"c\\\\\"].d", "2:22"},
+      {"ticket.configuration[\"c\\\\\"].d[1]", "2:33"},
+      {"ticket.configuration[\"c\\\\\"].d[1].e", "2:34"},
+      {"ticket.configuration.f", "3:15"},
+  };
+  for (const auto& [path, place] : cases) {
+    const auto found = file.positions->find(path);
+    ASSERT_NE(found, file.positions->end()) << path;
+    EXPECT_EQ(std::to_string(found->second.line) + ":" + std::to_string(found->second.column), place) << path;
+  }
+  EXPECT_EQ(file.positions->count("ticket.configuration.f[\"@double\"]"), 0u);
+  EXPECT_FALSE(t2dhost::ReadTaskFileText(text, "t.json", "/").positions);  // only when asked for
+}
+
+// What only the second conversion shows is an error that says so; a job
+// beyond the top-left corner names those edges; standard input is a task
+// file; a flavour that can't be loaded is exit status 2.
+TEST(Lint, PastTheFailureTopLeftEdgesStandardInputAndABadFlavour) {
+  Json task = Typical();
+  Json& job = Master(task)["Jobs"][0];
+  job["Rotation"] = 90.0;  // fails the job's global info before the previews are read
+  job.erase("RGBPreview");
+  job["HPos"] = -100000;
+  job["VPos"] = -50000;
+  hosttest::TempDir dir;
+  hosttest::WriteFile(dir.File("t.json"), task.dump(2));
+  const auto run = hosttest::RunProgram({"lint", "-"}, {{"QX_SERVER", std::nullopt}}, {dir.File("t.json"), ""});
+  EXPECT_EQ(run.exitCode, 3) << run.err;
+  EXPECT_NE(run.out.find("(standard input):"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"RGBPreview\" at ticket.configuration.Masters.M1.Jobs[0].RGBPreview"), std::string::npos);
+  EXPECT_NE(run.out.find("seen once the values of the wrong class are read as their keys want"), std::string::npos);
+  EXPECT_NE(run.out.find("beyond its left edge by "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(", top edge by "), std::string::npos);
+  EXPECT_EQ(hosttest::Run({"lint", dir.File("t.json"), "--flavour", dir.File("none.so")}).exitCode, 2);
+}
