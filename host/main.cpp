@@ -144,7 +144,7 @@ int Run(const RunOptions& options, bool report) {
   }
   if (report) {
     t2dhost::ReportInput input = t2dhost::ReportInputOf(session.File(), conversion);
-    for (const t2dhost::LintFinding& finding : t2dhost::Lint(session.File(), conversion, false))
+    for (const t2dhost::LintFinding& finding : t2dhost::Lint(session.File(), conversion, false, session.Factory()))
       input.findings.push_back(t2dhost::ReportFinding{t2dhost::SeverityName(finding.severity), t2dhost::FindingText(finding)});
     write(t2dhost::ReportHtml(input));
   } else if (options.format == "ini") {
