@@ -1,6 +1,5 @@
-// Why the result is what it is: the findings of `lint` (the log's failures
-// and the probable misspellings in the ticket) and the history of one item
-// for `explain`, both read off a traced conversion. Their words for the log's
+// Why the result is what it is: the history of one item for `explain`, read
+// off a traced conversion (`lint` is in lint.h). Its words for the log's
 // messages are the message catalogue's (docs/messages.md).
 #pragma once
 
@@ -11,28 +10,6 @@
 #include "task_file.h"
 
 namespace t2dhost {
-
-struct LintFinding {
-  enum class Severity { kError, kWarning, kNote };
-  Severity severity;
-  std::string text;  // one line
-};
-
-// "error", "warning" or "note".
-const char* SeverityName(LintFinding::Severity severity);
-
-// The findings of a traced conversion of `file`, most severe first:
-// - an error for each level-2 entry of the log, with its step and job;
-// - a warning for each key of the ticket's values (the configuration, the
-//   work dictionary, the master dictionary, the jobs arrays) that no step
-//   read, while a step asked for a key of the same dictionary that is absent
-//   and differs from it by at most two letters (letter case ignored): a
-//   probable misspelling;
-// - with `all`, a note for every other key that no step read.
-std::vector<LintFinding> Lint(const TaskFile& file, const Conversion& conversion, bool all);
-
-// A finding as `lint` prints it: "warning: ...".
-std::string FindingLine(const LintFinding& finding);
 
 // The history of item `item` ("setup.rsx", "jobs.2.hpos",
 // "environment.QX_DATA_FONTS") in a traced conversion: every write of it in

@@ -18,6 +18,7 @@
 #include "conversion.h"
 #include "diagnostics.h"
 #include "flavour_loader.h"
+#include "lint.h"
 #include "os_file.h"
 #include "program_output.h"
 #include "regression.h"
@@ -161,8 +162,8 @@ int Run(const RunOptions& options, bool report) {
   }
   if (report) {
     t2dhost::ReportInput input = t2dhost::ReportInputOf(session.File(), conversion);
-    for (const t2dhost::LintFinding& finding : t2dhost::Lint(session.File(), conversion, false))
-      input.findings.push_back(t2dhost::ReportFinding{t2dhost::SeverityName(finding.severity), finding.text});
+    for (const t2dhost::LintFinding& finding : t2dhost::Lint(session.File(), conversion, false, session.Factory()))
+      input.findings.push_back(t2dhost::ReportFinding{t2dhost::SeverityName(finding.severity), t2dhost::FindingText(finding)});
     write(t2dhost::ReportHtml(input));
   } else if (options.format == "ini" || options.format == "flat") {
     std::string log;
@@ -180,7 +181,7 @@ int Run(const RunOptions& options, bool report) {
   return options.strict && HasFailure(conversion.Task()) ? kExitFindings : kExitConverted;
 }
 
-// explain and lint: a traced conversion, read off for the user; what they
+// explain: a traced conversion, read off for the user; what they
 // print goes to standard output, the converter's own traces to standard
 // error. `readOff` prints and answers the exit status.
 template <class ReadOff>
@@ -208,21 +209,6 @@ int Explain(const std::string& taskFile, const std::string& item, const std::str
                                 const std::string text = t2dhost::ExplainItem(conversion, item, written);
                                 streams.Out(written ? text : t2dhost::OneLine(text) + "\n");
                                 return written ? kExitConverted : kExitNeverWritten;
-                              });
-}
-
-int Lint(const std::string& taskFile, bool all, const std::string& flavourPath) {
-  return ReadTracedConversion(taskFile, flavourPath,
-                              [&](const t2dhost::TaskFile& file, const t2dhost::Conversion& conversion,
-                                  const t2dhost::StandardStreams& streams) {
-                                bool serious = false;
-                                std::string text;
-                                for (const t2dhost::LintFinding& finding : t2dhost::Lint(file, conversion, all)) {
-                                  text += t2dhost::OneLine(t2dhost::FindingLine(finding)) + "\n";
-                                  serious = serious || finding.severity != t2dhost::LintFinding::Severity::kNote;
-                                }
-                                streams.Out(text);
-                                return serious ? kExitFindings : kExitConverted;
                               });
 }
 
@@ -341,15 +327,26 @@ int main(int argc, char** argv) {
                                        "written items), ") +
                            kConvertExits + "."));
 
-    std::string lintTask, lintFlavour;
+    std::vector<std::string> lintPaths;
+    std::string lintFlavour, lintFormat = "text";
     bool lintAll = false;
-    CLI::App* lint = app.add_subcommand("lint", "Convert TASKFILE and list its problems: the failures in the log "
-                                                "and the ticket keys that are probably misspelt");
-    lint->add_option("TASKFILE", lintTask, "The task file (JSON); - reads it from standard input")->required();
+    CLI::App* lint = app.add_subcommand("lint", "Check task files and list every problem of each in one run: the "
+                                                "failures in the log, values of the wrong class, probable "
+                                                "misspellings, jobs off the plate or overlapping, output values "
+                                                "built from an empty template name");
+    lint->add_option("PATH", lintPaths, "A task file (- reads standard input), or a folder whose *.json task files "
+                                        "are taken")
+        ->required();
     lint->add_flag("--all", lintAll, "Also list every other ticket key that no step read");
+    lint->add_option("--format", lintFormat,
+                     "text: FILE:LINE:COLUMN: severity: message [code], one a line; json: one array of findings; "
+                     "sarif: SARIF 2.1.0")
+        ->check(CLI::IsMember({"text", "json", "sarif"}))
+        ->option_text("text|json|sarif");
     lint->add_option("--flavour", lintFlavour, "Convert with the flavour that the shared library LIB exports")
         ->option_text("LIB.so");
-    lint->footer(Footer(std::string("0 no error and no warning, 3 an error or a warning, ") + kConvertExits + "."));
+    lint->footer(Footer("0 no error and no warning, 3 an error or a warning, 2 a file can't be read or is "
+                        "malformed (a finding; the other files are still checked), 1 anything else unexpected."));
 
     std::vector<std::string> testPaths;
     t2dhost::RegressionOptions testOptions;
@@ -418,7 +415,12 @@ int main(int argc, char** argv) {
     if (diff->parsed()) return t2dhost::DiffCommand(resultA, resultB, diffOptions);
     if (test->parsed()) return t2dhost::TestCommand(testPaths, testOptions, testFlavour, testJunit);
     if (explain->parsed()) return Explain(explainTask, explainItem, explainFlavour);
-    if (lint->parsed()) return Lint(lintTask, lintAll, lintFlavour);
+    if (lint->parsed())
+      return t2dhost::LintCommand(lintPaths, lintAll,
+                                  lintFormat == "json"    ? t2dhost::LintFormat::kJson
+                                  : lintFormat == "sarif" ? t2dhost::LintFormat::kSarif
+                                                          : t2dhost::LintFormat::kText,
+                                  lintFlavour);
     if (report->parsed()) return Run(reportOptions, true);
     return Run(runOptions, false);
   } catch (const std::bad_alloc&) {

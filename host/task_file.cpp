@@ -407,9 +407,12 @@ QX_TAny DecodeValue(const Json& json, const std::string& file, const std::string
   return std::move(value.value);
 }
 
-TaskFile ReadTaskFileText(const std::string& text, const std::string& path, const std::string& baseFolder) {
-  const ParsedTaskFile parsed = ParseTaskFileText(text, path, baseFolder);
-  return Reader(path, baseFolder, &parsed.values).Read(parsed.root);
+TaskFile ReadTaskFileText(const std::string& text, const std::string& path, const std::string& baseFolder,
+                          bool positions) {
+  ParsedTaskFile parsed = ParseTaskFileText(text, path, baseFolder, positions);
+  TaskFile file = Reader(path, baseFolder, &parsed.values).Read(parsed.root);
+  if (positions) file.positions = std::make_shared<const KeyPositions>(std::move(parsed.positions));
+  return file;
 }
 
 uint64_t MaxTaskFileSize() {
@@ -435,7 +438,7 @@ std::string TaskFileFolder(const std::string& path) {
   return ec ? std::string(".") : absolute.lexically_normal().parent_path().string();
 }
 
-TaskFile ReadTaskFile(const std::string& path) {
+TaskFile ReadTaskFile(const std::string& path, bool positions) {
   const bool standardInput = path == kStandardInput;
   const std::string name = standardInput ? "(standard input)" : path;
   const uint64_t limit = MaxTaskFileSize();
@@ -454,7 +457,7 @@ TaskFile ReadTaskFile(const std::string& path) {
     if (error == EISDIR) throw TaskFileError(name + ": can't read the task file: it is a folder");
     throw TaskFileError(name + ": can't read the task file: " + std::strerror(error));
   }
-  return ReadTaskFileText(text, name, TaskFileFolder(path));
+  return ReadTaskFileText(text, name, TaskFileFolder(path), positions);
 }
 
 // ---- Encoding --------------------------------------------------------------

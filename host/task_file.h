@@ -13,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -93,8 +94,19 @@ struct AddJobCall {
   QX_TArray jobArray;
 };
 
+// Where a member or element stands in the task file's text: the line and
+// column (from 1; bytes) of a key's opening quote, or of the first character
+// of an element that is an object or array.
+struct FilePosition {
+  size_t line = 0, column = 0;
+};
+// By key path ("ticket.configuration.Masters.M1.Jobs[0].Rotation").
+using KeyPositions = std::unordered_map<std::string, FilePosition>;
+
 struct TaskFile {
   std::string path;  // as given, for messages
+  // Where each key stands; only when read with positions (for `lint`).
+  std::shared_ptr<const KeyPositions> positions;
   std::vector<TaskOption> options;
   int32_t verbosity = 0;
   std::string mergeId;
@@ -135,11 +147,13 @@ std::string TaskFileFolder(const std::string& path);
 // the size limit or is malformed. Relative local paths in {"@url": ...} are
 // resolved against TaskFileFolder(path). Running out of memory raises
 // std::bad_alloc.
-TaskFile ReadTaskFile(const std::string& path);
+// With `positions`, also where each key stands (TaskFile::positions).
+TaskFile ReadTaskFile(const std::string& path, bool positions = false);
 
 // Reads a task file from `text`; `path` names it in messages, `baseFolder`
 // (an absolute folder) resolves relative local paths.
-TaskFile ReadTaskFileText(const std::string& text, const std::string& path, const std::string& baseFolder);
+TaskFile ReadTaskFileText(const std::string& text, const std::string& path, const std::string& baseFolder,
+                          bool positions = false);
 
 // The typed encoding of one value, as the result writes it. Values of the
 // library that the table has no tag for are written with an extra tag:

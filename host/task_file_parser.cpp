@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -89,6 +90,34 @@ struct TagParts {
   }
 };
 
+// Hands the text to the JSON parser one character at a time and notes how
+// far it has read, so that the handler knows where the key it hears ends.
+class NotingIterator {
+ public:
+  using iterator_category = std::input_iterator_tag;
+  using value_type = char;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const char*;
+  using reference = const char&;
+  NotingIterator(const char* at, const char** read) : at_(at), read_(read) {}
+  reference operator*() const { return *at_; }
+  NotingIterator& operator++() {
+    *read_ = ++at_;
+    return *this;
+  }
+  NotingIterator operator++(int) {
+    NotingIterator before = *this;
+    ++*this;
+    return before;
+  }
+  bool operator==(const NotingIterator& other) const { return at_ == other.at_; }
+  bool operator!=(const NotingIterator& other) const { return at_ != other.at_; }
+
+ private:
+  const char* at_;
+  const char** read_;
+};
+
 class Builder final : public nlohmann::json_sax<Json> {
  public:
   // `valuePath`: parse one typed value standing there (ParseValueText);
@@ -97,7 +126,11 @@ class Builder final : public nlohmann::json_sax<Json> {
           const std::string* valuePath = nullptr)
       : text_(text), file_(file), base_(baseFolder), valuePath_(valuePath), origins_(std::make_shared<QX_TOrigins>()) {}
 
-  ParsedTaskFile Take() { return ParsedTaskFile{std::move(root_), std::move(values_)}; }
+  ParsedTaskFile Take() { return ParsedTaskFile{std::move(root_), std::move(values_), std::move(positions_)}; }
+
+  // Note where each key and each object or array element stands; `read`
+  // is where the parser has read to (NotingIterator).
+  void NotePositions(const char* const* read) { read_ = read; }
 
   bool null() override {
     if (InValue()) {
@@ -175,6 +208,7 @@ class Builder final : public nlohmann::json_sax<Json> {
         top.tagLike = true;
     }
     if (top.mode == Mode::kTag) top.tag.keys.push_back(key);
+    if (read_ != nullptr && top.mode != Mode::kTag) NoteKey(key);
     top.key = std::move(key);
     return true;
   }
@@ -354,6 +388,8 @@ class Builder final : public nlohmann::json_sax<Json> {
     if (frames_.size() >= kMaxDepth)
       throw TaskFileError(file_ + ": " + Named(Path(frames_.size())) + ": nested deeper than " +
                           std::to_string(kMaxDepth) + " levels");
+    if (read_ != nullptr && !frames_.empty() && !frames_.back().isObject && frames_.back().mode != Mode::kTag)
+      Note(Path(frames_.size()), static_cast<size_t>(*read_ - text_.data()) - 1);
     Frame frame;
     frame.isObject = isObject;
     bool trees = false;
@@ -574,9 +610,36 @@ class Builder final : public nlohmann::json_sax<Json> {
     return path;
   }
 
+  // The key just read ends at *read_: its opening quote is the last one
+  // before that is not escaped.
+  void NoteKey(const std::string& key) {
+    size_t at = static_cast<size_t>(*read_ - text_.data()) - 1;  // the closing quote
+    while (at > 0) {
+      --at;
+      if (text_[at] != '"') continue;
+      size_t backslashes = 0;
+      while (backslashes < at && text_[at - 1 - backslashes] == '\\') ++backslashes;
+      if (backslashes % 2 == 0) break;
+    }
+    Note(MemberPath(Path(frames_.size() - 1), key), at);
+  }
+
+  // Offsets come in increasing order: lines are counted once.
+  void Note(std::string path, size_t offset) {
+    for (; counted_ < offset && counted_ < text_.size(); ++counted_)
+      if (text_[counted_] == '\n') {
+        ++line_;
+        lineStart_ = counted_ + 1;
+      }
+    positions_.emplace(std::move(path), FilePosition{line_, offset - lineStart_ + 1});
+  }
+
   const std::string& text_;
   const std::string& file_;
   const std::string& base_;
+  const char* const* read_ = nullptr;
+  KeyPositions positions_;
+  size_t counted_ = 0, line_ = 1, lineStart_ = 0;
   const std::string* valuePath_;
   Json root_;
   std::vector<PrebuiltValue> values_;
@@ -617,10 +680,18 @@ const char* KindOf(const Json& j) {
   }
 }
 
-ParsedTaskFile ParseTaskFileText(const std::string& text, const std::string& file, const std::string& baseFolder) {
+ParsedTaskFile ParseTaskFileText(const std::string& text, const std::string& file, const std::string& baseFolder,
+                                 bool positions) {
   RefuseNulByte(text, file);
   Builder builder(text, file, baseFolder);
-  Json::sax_parse(text, &builder, nlohmann::detail::input_format_t::json, true, false);
+  if (!positions) {
+    Json::sax_parse(text, &builder, nlohmann::detail::input_format_t::json, true, false);
+    return builder.Take();
+  }
+  const char* read = text.data();
+  builder.NotePositions(&read);
+  Json::sax_parse(NotingIterator(text.data(), &read), NotingIterator(text.data() + text.size(), &read), &builder,
+                  nlohmann::detail::input_format_t::json, true, false);
   return builder.Take();
 }
 

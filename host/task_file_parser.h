@@ -30,14 +30,17 @@ struct PrebuiltValue {
 struct ParsedTaskFile {
   Json root;
   std::vector<PrebuiltValue> values;
+  KeyPositions positions;  // only when asked for
 };
 
 // Parses `text`; raises TaskFileError for text that is not JSON (with its
 // line and column), for a NUL character (raw, or in a text or key), for a key
 // that appears twice in one object and for nesting deeper than 200 levels,
 // each named by its position or key path. `baseFolder` turns relative paths
-// of {"@url": ...} into URLs.
-ParsedTaskFile ParseTaskFileText(const std::string& text, const std::string& file, const std::string& baseFolder);
+// of {"@url": ...} into URLs. With `positions`, where every key and every
+// element that is an object or array stands.
+ParsedTaskFile ParseTaskFileText(const std::string& text, const std::string& file, const std::string& baseFolder,
+                                 bool positions = false);
 
 // Parses `text` as one typed value standing at key path `where`.
 PrebuiltValue ParseValueText(const std::string& text, const std::string& file, const std::string& where,

@@ -4,6 +4,7 @@
 
 #include "conversion.h"
 #include "diagnostics.h"
+#include "lint.h"
 #include "host_program.h"
 #include "message_catalogue.h"
 #include "result_writer.h"
@@ -69,7 +70,7 @@ Json Traced::trace_;
 
 TEST_F(Traced, ReadsCallsAndWritesOfTheTypicalTask) {
   const Json end = Runs("AddSetup_end").at(0);
-  EXPECT_TRUE(Holds(end["reads"], Json{{"path", "ticket.configuration.Masters.M1.Info.WidthM"}, {"value", 261620}}));
+  EXPECT_TRUE(Holds(end["reads"], Json{{"path", "ticket.configuration.Masters.M1.Info.WidthM"}, {"value", 510000}}));
   EXPECT_TRUE(Holds(end["reads"],
                     Json{{"path", "ticket.configuration.Masters.M1.Options.HTopDistortion"}, {"absent", true}}));
   // Nested runs name their enclosing run.
@@ -116,21 +117,22 @@ TEST(Lint, MisspellingsWarnExtraKeysDoNot) {
   EXPECT_EQ(run.out, "");
   run = hosttest::Run({"lint", dir.File("extra.json"), "--all"});
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_NE(run.out.find("note: ticket.configuration.Masters.M1.Jobs[0].ForAnotherTask is never read\n"),
+  EXPECT_NE(run.out.find(": note: ticket.configuration.Masters.M1.Jobs[0].ForAnotherTask is never read [unread]\n"),
             std::string::npos);
 
   hosttest::ReplaceAll(task, "\"Rotation\": 90, \"ForAnotherTask\": 1, \"Rotations\": 2,", "\"Rotaton\": 90,");
   hosttest::WriteFile(dir.File("misspelt.json"), task);
   run = hosttest::Run({"lint", dir.File("misspelt.json")});
   EXPECT_EQ(run.exitCode, 3);
-  EXPECT_EQ(run.out, "warning: ticket.configuration.Masters.M1.Jobs[0].Rotaton is never read; \"Rotation\" was "
-                     "asked for and is absent: probably misspelt\n");
+  EXPECT_EQ(run.out, dir.File("misspelt.json") + ":46:15: warning: ticket.configuration.Masters.M1.Jobs[0].Rotaton is "
+                     "never read; \"Rotation\" was asked for and is absent: probably misspelt (write \"Rotation\") "
+                     "[misspelling]\n");
 
   // Errors name their step and job and say what they mean in the catalogue's words.
   run = hosttest::Run({"lint", Example("multi-job")});
   EXPECT_EQ(run.exitCode, 3);
-  EXPECT_EQ(run.out.rfind(std::string("error: qxmsm.failaddjob (AddJob2Dict, job 2): ") +
-                              t2dhost::FindMessage("qxmsm.failaddjob")->meaning + "\n",
+  EXPECT_EQ(run.out.rfind(Example("multi-job") + ":45:13: error: qxmsm.failaddjob (AddJob2Dict, job 2): " +
+                              t2dhost::FindMessage("qxmsm.failaddjob")->meaning + " [qxmsm.failaddjob]\n",
                           0),
             0u)
       << run.out;

@@ -286,14 +286,14 @@ TEST_F(TestProgram, PassesAndLeavesNoCopiesOfTheCip3Templates) {
 
 TEST_F(TestProgram, AChangedValueAMissingExpectedResultAndAMalformedTaskFail) {
   std::string expected = ReadFile(dir.File("typical.expected.json"));
-  hosttest::ReplaceAll(expected, R"({"key": "rsx", "value": "1030")", R"({"key": "rsx", "value": "999")");
+  hosttest::ReplaceAll(expected, R"({"key": "rsx", "value": "2007.87401574803")", R"({"key": "rsx", "value": "999")");
   WriteFile(dir.File("typical.expected.json"), expected);
   fs::remove(dir.File("cip3.expected.json"));
   WriteFile(dir.File("bad.json"), "{\"ticket\": x}");
 
   const auto run = Test({dir.File("typical.json"), dir.Path(), "-j", "1"});
   EXPECT_EQ(run.exitCode, 1) << run.err;
-  EXPECT_EQ(run.out.rfind("FAIL " + dir.File("typical.json") + "\n  setup.rsx: 999 -> 1030\nFAIL " +
+  EXPECT_EQ(run.out.rfind("FAIL " + dir.File("typical.json") + "\n  setup.rsx: 999 -> 2007.87401574803\nFAIL " +
                               dir.File("bad.json") + "\n  " + dir.File("bad.json") + ":1:12: not valid JSON: ",
                           0),
             0u)
