@@ -32,6 +32,11 @@ struct TicketKey {
   KeyClass elements;    // an array's elements, a dictionary's values (SmartNames); kNone: not checked
   const char* unit;     // "length" (ticket units, micrometres in the examples), "dpi", "degrees", "factor", ...
   bool templated;       // resolved through the template names before it goes into an item
+  // The result items it goes into, as `explain` names them, separated by
+  // ", ": "setup.rsx", "jobs.N.hpos" (N: the job's number), "jobs.N.ink<index>"
+  // (<index>: none or a number). A trailing '?' marks an item written only
+  // for some values of the key or with other keys.
+  const char* items;
 };
 
 // Every key, in the order of the docs' tables.
@@ -49,6 +54,18 @@ const char* KeyClassName(KeyClass cls);
 // Whether a value of class `className` (QX_TAny::ClassName()) is read as
 // `cls` without failing.
 bool ClassFits(KeyClass cls, const std::string& className);
+
+// The items of `entry`, each without its '?'; `optional` (when given) says
+// which carry it.
+std::vector<std::string> ItemsOf(const TicketKey& entry, std::vector<bool>* optional = nullptr);
+
+// Whether the item `item` ("jobs.2.hpos", "setup.rsx") is one that `pattern`
+// (an item of the table: "jobs.N.hpos", "jobs.N.ink<index>") names.
+bool ItemMatches(const std::string& pattern, const std::string& item);
+
+// The entries of the keys whose items include `item` ("jobs.2.hpos"), in the
+// table's order.
+std::vector<const TicketKey*> KeysFeeding(const std::string& item);
 
 // How a value of `cls` is written in a task file, in words.
 const char* HowToWrite(KeyClass cls);

@@ -218,41 +218,6 @@ TEST(Lint, KeyTablesOfTheDocsAreGeneratedFromTheTable) {
 
 }  // namespace
 
-// The schema's definitions of the ticket's dictionaries hold the table's keys,
-// each with the definition of its class, and no others.
-TEST(Lint, SchemaAgreesWithTheTableOfTicketKeys) {
-  using t2dhost::KeyClass;
-  using t2dhost::KeyPlace;
-  const Json defs = Json::parse(hosttest::ReadFile(T2D_SOURCE_DIR "/docs/task-file.schema.json"))["$defs"];
-  const std::pair<KeyPlace, const char*> places[] = {
-      {KeyPlace::kMaster, "master"}, {KeyPlace::kOptions, "masterOptions"}, {KeyPlace::kInfo, "masterInfo"},
-      {KeyPlace::kJob, "job"},       {KeyPlace::kContents, "contents"},     {KeyPlace::kInk, "ink"},
-      {KeyPlace::kWork, "workDictionary"}, {KeyPlace::kCip, "cipParameters"}};
-  const std::map<KeyClass, std::string> scalar = {
-      {KeyClass::kInt32, "int32"}, {KeyClass::kDouble, "double"}, {KeyClass::kNumber, "number"},
-      {KeyClass::kTruth, "truth"}, {KeyClass::kString, "text"},   {KeyClass::kURL, "url"},
-      {KeyClass::kUInt16, "uint16Tag"}, {KeyClass::kUInt32, "uint32Tag"}};
-  for (const auto& [place, name] : places) {
-    std::set<std::string> keys;
-    for (const t2dhost::TicketKey& entry : t2dhost::AllTicketKeys()) {
-      if (entry.place != place || std::strstr(entry.keys, " / ") != nullptr) continue;
-      for (const char* at = std::strchr(entry.keys, '"'); at != nullptr; at = std::strchr(at + 1, '"')) {
-        const char* end = std::strchr(at + 1, '"');
-        const std::string key(at + 1, end);
-        at = end;
-        keys.insert(key);
-        const Json& properties = defs.at(name).at("properties");
-        ASSERT_TRUE(properties.contains(key)) << name << " lacks " << key;
-        if (scalar.count(entry.cls)) {
-          EXPECT_EQ(properties.at(key).value("$ref", ""), "#/$defs/" + scalar.at(entry.cls)) << name << "." << key;
-        }
-      }
-    }
-    for (const auto& property : defs.at(name).at("properties").items())
-      EXPECT_EQ(keys.count(property.key()), 1u) << name << "." << property.key() << " is not in the table";
-  }
-}
-
 // Where each key stands, in bytes from 1: keys holding escaped quotes and
 // backslashes, keys after multibyte texts, elements of nested arrays, and the
 // keys of a tag, which stand where the tagged value does.
