@@ -11,6 +11,7 @@
 #include "message_catalogue.h"
 #include "plate_geometry.h"
 #include "report_style.h"
+#include "ticket_keys.h"
 
 namespace t2dhost {
 
@@ -82,8 +83,23 @@ void CommentCell(Markup& m, const CParamItem& item) {
   m.Close();
 }
 
-// One section's items: key, value, comment (where the section's items carry
-// one) and, with a trace, the step that wrote each and the values it replaced.
+// The ticket keys that the table of ticket keys names for `item`
+// ("jobs.1.hpos"), each once: "Rotation, HPos, VPos".
+std::string FeedingKeys(const std::string& item) {
+  std::vector<std::string> names;
+  for (const TicketKey* entry : KeysFeeding(item)) {
+    std::string keys = entry->keys;
+    keys.erase(std::remove(keys.begin(), keys.end(), '"'), keys.end());
+    if (std::find(names.begin(), names.end(), keys) == names.end()) names.push_back(keys);
+  }
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text;
+}
+
+// One section's items: key (with the ticket keys that feed it), value,
+// comment (where the section's items carry one) and, with a trace, the step
+// that wrote each and the values it replaced.
 void ItemsTable(Markup& m, const CParamSection* items, const std::string& section, bool comments,
                 const std::optional<WriteIndex>& writes) {
   if (items == nullptr || items->Items().empty()) {
@@ -101,7 +117,10 @@ void ItemsTable(Markup& m, const CParamSection* items, const std::string& sectio
     const std::vector<WriteRef>* history = nullptr;
     if (sectionWrites != nullptr)
       if (const auto found = sectionWrites->find(item.key); found != sectionWrites->end()) history = &found->second;
-    m.Open("tr").Element("td", {{"class", "key"}}, item.key).Open("td", {{"class", "value"}}).Element("code", item.value);
+    m.Open("tr").Open("td", {{"class", "key"}}).Text(item.key);
+    if (const std::string from = FeedingKeys(section + "." + item.key); !from.empty())
+      m.Element("div", {{"class", "from muted"}}, "from: " + from);
+    m.Close().Open("td", {{"class", "value"}}).Element("code", item.value);
     if (history != nullptr)
       // Each earlier value, the step that wrote it, and the step whose write
       // replaced it.

@@ -148,6 +148,19 @@ TEST(Report, ShowsTraceStepsLogMeaningsJobsAndFindings) {
   EXPECT_EQ(without.find("class=\"findings\""), std::string::npos);
 }
 
+// Each item names the ticket keys that feed it, as the table of ticket keys
+// says; an item no key feeds names none.
+TEST(Report, ItemsNameTheTicketKeysThatFeedThem) {
+  const std::string page = ReportHtml(Sample().Input(false));
+  EXPECT_NE(page.find("<td class=\"key\">rsx<div class=\"from muted\">from: HDistortion, WidthM, HSize</div></td>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<td class=\"key\">ink1<div class=\"from muted\">from: Ink, Selected, Color, Type, InkBook, LPI, "
+                      "Angle, Dotshape</div></td>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<td class=\"key\">note</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td class=\"key\">DeviceName</td>"), std::string::npos);
+}
+
 TEST(Report, SurvivesAConversionWithoutItsParts) {
   for (const bool withSetup : {false, true}) {
     Parts parts;
