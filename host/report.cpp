@@ -84,16 +84,10 @@ void CommentCell(Markup& m, const CParamItem& item) {
 }
 
 // The ticket keys that the table of ticket keys names for `item`
-// ("jobs.1.hpos"), each once: "Rotation, HPos, VPos".
+// ("jobs.1.hpos"): "Rotation, HPos".
 std::string FeedingKeys(const std::string& item) {
-  std::vector<std::string> names;
-  for (const TicketKey* entry : KeysFeeding(item)) {
-    std::string keys = entry->keys;
-    keys.erase(std::remove(keys.begin(), keys.end(), '"'), keys.end());
-    if (std::find(names.begin(), names.end(), keys) == names.end()) names.push_back(keys);
-  }
   std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+  for (const std::string& key : KeysFeeding(item)) text += (text.empty() ? "" : ", ") + key;
   return text;
 }
 

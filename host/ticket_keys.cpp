@@ -1,5 +1,6 @@
 #include "ticket_keys.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace t2dhost {
@@ -35,7 +36,7 @@ const std::vector<TicketKey> kKeys = {
     {Place::kOptions, R"~("SingleFile")~", R"~(truth value)~", R"~()~", R"~("singlefile" = 1 or 0)~", KeyClass::kTruth, KeyClass::kNone, R"~()~", false, R"~(setup.singlefile)~"},
     {Place::kOptions, R"~("HDistortion")~", R"~(`QX_TDouble`)~", R"~(factor 1.0)~", R"~(horizontal distortion factor: "rsx" = width ÷ 254 × factor; multiplies the horizontal position; second value of "shrexp")~", KeyClass::kDouble, KeyClass::kNone, R"~(factor)~", false, R"~(setup.rsx, setup.shrexp?, jobs.N.hpos)~"},
     {Place::kOptions, R"~("VDistortion")~", R"~(`QX_TDouble`)~", R"~(factor 1.0)~", R"~(vertical distortion factor: "rsy" = height ÷ 254 × factor; multiplies the vertical position; first value of "shrexp" (with "HDistortion"))~", KeyClass::kDouble, KeyClass::kNone, R"~(factor)~", false, R"~(setup.rsy, setup.shrexp?, jobs.N.vpos)~"},
-    {Place::kOptions, R"~("HTopDistortion", "HDownDistortion")~", R"~(`QX_TDouble`)~", R"~()~", R"~(horizontal distortion at the top and bottom edge. With "HDistortion" and both present: "TopDistortion" and "HorizontalDistortion" (the bottom one) are written; when they differ, the position and "shrexp" take 1.0 as horizontal factor)~", KeyClass::kDouble, KeyClass::kNone, R"~(factor)~", false, R"~(setup.TopDistortion?, setup.HorizontalDistortion?, setup.shrexp?, jobs.N.hpos?)~"},
+    {Place::kOptions, R"~("HTopDistortion", "HDownDistortion")~", R"~(`QX_TDouble`)~", R"~()~", R"~(horizontal distortion at the top and bottom edge. With "HDistortion" and both present: "TopDistortion" and "HorizontalDistortion" (the bottom one) are written; when they differ, the position and "shrexp" take 1.0 as horizontal factor)~", KeyClass::kDouble, KeyClass::kNone, R"~(factor)~", false, R"~(setup.TopDistortion? (HTopDistortion), setup.HorizontalDistortion? (HDownDistortion), setup.shrexp?, jobs.N.hpos?)~"},
     {Place::kOptions, R"~("FileType")~", R"~(`QX_TString`)~", R"~()~", R"~("PDF-class" (any case), with a dispatcher of 703000 or later: "shrexp" keeps fractions `(10000,10000.2295684114)` instead of whole numbers, with the seamless adjustment below)~", KeyClass::kString, KeyClass::kNone, R"~()~", false, R"~(setup.shrexp?)~"},
     {Place::kInfo, R"~("WidthM")~", R"~(`QX_TInt32`)~", R"~("HSize" is read)~", R"~(plate width, length: "rsx" = width ÷ 254 (global setup), then × "HDistortion" (setup end). 0 logs "qxmsm.invalidplatesizes" and fails the setup; a negative width writes no "rsx")~", KeyClass::kInt32, KeyClass::kNone, R"~(length)~", false, R"~(setup.rsx, setup.shrexp?)~"},
     {Place::kInfo, R"~("HSize")~", R"~(`QX_TInt32`)~", R"~(no "rsx")~", R"~(plate width when "WidthM" is absent)~", KeyClass::kInt32, KeyClass::kNone, R"~(length)~", false, R"~(setup.rsx?, setup.shrexp?)~"},
@@ -52,14 +53,14 @@ const std::vector<TicketKey> kKeys = {
     {Place::kJob, R"~("ScreeningClass")~", R"~(`QX_TString`)~", R"~("Tessaro_GRO" and "ScreeningType" are read)~", R"~(the screening class: "Corvane Classic (Precalculated)" and "Corvane Classic (Apexa for C, E, R, S)" → family CorvaneClassic; "Tessaro" → CorvaneClassic with GRO; "ApexaXM"; "Tessaro ApexaXM" → ApexaXM with GRO; "Seamless" (also asks for the seamless "shrexp"); other texts: no family. Job items "Tessaro_GRO" (1 or 0, always written) and "ScreeningType" (the family))~", KeyClass::kString, KeyClass::kNone, R"~()~", false, R"~(jobs.N.Tessaro_GRO, jobs.N.ScreeningType?, setup.shrexp?)~"},
     {Place::kJob, R"~("Tessaro_GRO")~", R"~(truth value)~", R"~(0)~", R"~(without "ScreeningClass": job item "Tessaro_GRO")~", KeyClass::kTruth, KeyClass::kNone, R"~()~", false, R"~(jobs.N.Tessaro_GRO)~"},
     {Place::kJob, R"~("ScreeningType")~", R"~(`QX_TString`)~", R"~(no family)~", R"~(without "ScreeningClass": job item "ScreeningType")~", KeyClass::kString, KeyClass::kNone, R"~()~", false, R"~(jobs.N.ScreeningType)~"},
-    {Place::kJob, R"~("Highlights", "Shadows")~", R"~(`QX_TString`)~", R"~(**required** for the family ApexaXM: the job fails)~", R"~(job items "Highlights" and "Shadows")~", KeyClass::kString, KeyClass::kNone, R"~()~", false, R"~(jobs.N.Highlights?, jobs.N.Shadows?)~"},
+    {Place::kJob, R"~("Highlights", "Shadows")~", R"~(`QX_TString`)~", R"~(**required** for the family ApexaXM: the job fails)~", R"~(job items "Highlights" and "Shadows")~", KeyClass::kString, KeyClass::kNone, R"~()~", false, R"~(jobs.N.Highlights? (Highlights), jobs.N.Shadows? (Shadows))~"},
     {Place::kJob, R"~("YellowMoire")~", R"~(`QX_TString`)~", R"~()~", R"~(job item "YellowMoire"; "1" or "2" also writes "YMSteps")~", KeyClass::kString, KeyClass::kNone, R"~()~", false, R"~(jobs.N.YellowMoire, jobs.N.YMSteps?)~"},
     {Place::kJob, R"~("YMSteps")~", R"~(`QX_TString`)~", R"~(**required** when "YellowMoire" is "1" or "2": the job fails)~", R"~(job item "YMSteps")~", KeyClass::kString, KeyClass::kNone, R"~()~", false, R"~(jobs.N.YMSteps?)~"},
     {Place::kJob, R"~("Ink")~", R"~(`QX_TArray` of ink dictionaries)~", R"~(no ink entries)~", R"~(the job's inks when `jobFlag` is 0: entries "ink", "ink1", ... (no "inksel"); see [ink dictionary](#ink-dictionary))~", KeyClass::kArray, KeyClass::kDict, R"~()~", false, R"~(jobs.N.ink<index>)~"},
     {Place::kJob, R"~("SelectArea")~", R"~(`QX_TArray` of four `QX_TUInt32`)~", R"~(not set)~", R"~(selected area [top, left, bottom, right], lengths; not set when all four are 0 (or the value is `{"@illegal": null}`); right and bottom default to "HSize" and "VSize". With a width and height the position is cropped by the leading edge. Fewer than four elements fail the job; keep the values below 2147483648)~", KeyClass::kArray, KeyClass::kUInt32, R"~(length)~", false, R"~(jobs.N.hpos, jobs.N.vpos)~"},
-    {Place::kJob, R"~("TopMargin", "BottomMargin", "LeftMargin", "RightMargin")~", R"~(`QX_TInt32`)~", R"~(0)~", R"~(margins, lengths: job items "job_mtop", "job_mbot", "job_mlft", "job_mrit" = margin ÷ 254; the leading margin (scaled) enters the position)~", KeyClass::kInt32, KeyClass::kNone, R"~(length)~", false, R"~(jobs.N.job_mtop, jobs.N.job_mbot, jobs.N.job_mlft, jobs.N.job_mrit, jobs.N.hpos, jobs.N.vpos)~"},
+    {Place::kJob, R"~("TopMargin", "BottomMargin", "LeftMargin", "RightMargin")~", R"~(`QX_TInt32`)~", R"~(0)~", R"~(margins, lengths: job items "job_mtop", "job_mbot", "job_mlft", "job_mrit" = margin ÷ 254; the leading margin (scaled) enters the position)~", KeyClass::kInt32, KeyClass::kNone, R"~(length)~", false, R"~(jobs.N.job_mtop (TopMargin), jobs.N.job_mbot (BottomMargin), jobs.N.job_mlft (LeftMargin), jobs.N.job_mrit (RightMargin), jobs.N.hpos, jobs.N.vpos)~"},
     {Place::kJob, R"~("HSize", "VSize")~", R"~(`QX_TInt32`)~", R"~(0)~", R"~(the job's width and height, lengths: the selected area's defaults and the crop)~", KeyClass::kInt32, KeyClass::kNone, R"~(length)~", false, R"~(jobs.N.hpos?, jobs.N.vpos?)~"},
-    {Place::kJob, R"~("HPos", "VPos")~", R"~(`QX_TInt32`)~", R"~(0)~", R"~(position, lengths: "hpos" = (HPos + scale × leading margin) × horizontal distortion − crop, ÷ 254; "vpos" likewise with the vertical distortion)~", KeyClass::kInt32, KeyClass::kNone, R"~(length)~", false, R"~(jobs.N.hpos, jobs.N.vpos)~"},
+    {Place::kJob, R"~("HPos", "VPos")~", R"~(`QX_TInt32`)~", R"~(0)~", R"~(position, lengths: "hpos" = (HPos + scale × leading margin) × horizontal distortion − crop, ÷ 254; "vpos" likewise with the vertical distortion)~", KeyClass::kInt32, KeyClass::kNone, R"~(length)~", false, R"~(jobs.N.hpos (HPos), jobs.N.vpos (VPos))~"},
     {Place::kJob, R"~("VScale", "HScale")~", R"~(number)~", R"~(1.0)~", R"~(scale factors: scale the margins in the position; both present: job item "scale" = `VScale,HScale`)~", KeyClass::kNumber, KeyClass::kNone, R"~(factor)~", false, R"~(jobs.N.scale?, jobs.N.hpos, jobs.N.vpos)~"},
     {Place::kJob, R"~("ScrDGC")~", R"~(`QX_TString`)~", R"~()~", R"~(screening dot gain curve, resolved through the template names: `scrdgc="<curve>"`, or `<none>` with notice "qxmsm.noscrdgc")~", KeyClass::kString, KeyClass::kNone, R"~()~", true, R"~(jobs.N.scrdgc)~"},
     {Place::kJob, R"~("CopyDot")~", R"~(truth value)~", R"~()~", R"~(setup item "cpp" = 1 or 0 (the last job decides))~", KeyClass::kTruth, KeyClass::kNone, R"~()~", false, R"~(setup.cpp)~"},
@@ -103,13 +104,8 @@ const std::vector<TicketKey> kKeys = {
 // Each key's own names: "\"HSize\", \"VSize\"" holds two; "\"Masters\" /
 // \"Order\"" names "Order" inside "Masters".
 bool Names(const TicketKey& entry, const std::string& key) {
-  const char* text = entry.keys;
-  const char* slash = std::strstr(text, " / ");
-  if (slash != nullptr) text = slash + 3;
-  const std::string quoted = "\"" + key + "\"";
-  for (const char* at = std::strstr(text, quoted.c_str()); at != nullptr; at = std::strstr(at + 1, quoted.c_str()))
-    if (at == text || at[-1] == ' ') return true;
-  return false;
+  const std::vector<std::string> keys = KeysOf(entry);
+  return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
 
 const char* Header(KeyPlace place) {
@@ -163,20 +159,36 @@ bool ClassFits(KeyClass cls, const std::string& className) {
   }
 }
 
-std::vector<std::string> ItemsOf(const TicketKey& entry, std::vector<bool>* optional) {
-  std::vector<std::string> items;
-  if (optional != nullptr) optional->clear();
+std::vector<KeyItem> ItemsOf(const TicketKey& entry) {
+  std::vector<KeyItem> items;
   for (const char* at = entry.items; *at != '\0';) {
     const char* end = std::strstr(at, ", ");
-    std::string item = end == nullptr ? std::string(at) : std::string(at, end);
-    const bool maybe = !item.empty() && item.back() == '?';
-    if (maybe) item.pop_back();
+    KeyItem item;
+    item.pattern = end == nullptr ? std::string(at) : std::string(at, end);
+    if (const size_t open = item.pattern.find(" ("); open != std::string::npos && item.pattern.back() == ')') {
+      item.key = item.pattern.substr(open + 2, item.pattern.size() - open - 3);
+      item.pattern.erase(open);
+    }
+    item.optional = !item.pattern.empty() && item.pattern.back() == '?';
+    if (item.optional) item.pattern.pop_back();
     items.push_back(item);
-    if (optional != nullptr) optional->push_back(maybe);
     if (end == nullptr) break;
     at = end + 2;
   }
   return items;
+}
+
+std::vector<std::string> KeysOf(const TicketKey& entry) {
+  std::vector<std::string> keys;
+  const char* text = entry.keys;
+  if (const char* slash = std::strstr(text, " / ")) text = slash + 3;
+  for (const char* at = std::strchr(text, '"'); at != nullptr; at = std::strchr(at + 1, '"')) {
+    const char* end = std::strchr(at + 1, '"');
+    if (end == nullptr) break;
+    keys.emplace_back(at + 1, end);
+    at = end;
+  }
+  return keys;
 }
 
 bool ItemMatches(const std::string& pattern, const std::string& item) {
@@ -204,14 +216,18 @@ bool ItemMatches(const std::string& pattern, const std::string& item) {
   return i == item.size();
 }
 
-std::vector<const TicketKey*> KeysFeeding(const std::string& item) {
-  std::vector<const TicketKey*> keys;
+std::vector<std::string> KeysFeeding(const std::string& item) {
+  std::vector<std::string> keys;
+  const auto add = [&keys](const std::string& key) {
+    if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+  };
   for (const TicketKey& entry : kKeys)
-    for (const std::string& pattern : ItemsOf(entry))
-      if (ItemMatches(pattern, item)) {
-        keys.push_back(&entry);
-        break;
-      }
+    for (const KeyItem& each : ItemsOf(entry)) {
+      if (!ItemMatches(each.pattern, item)) continue;
+      if (!each.key.empty()) add(each.key);
+      for (const std::string& key : KeysOf(entry))
+        if (each.key.empty()) add(key);
+    }
   return keys;
 }
 
@@ -238,11 +254,10 @@ std::string TicketKeyTableMarkdown(KeyPlace place) {
   for (const TicketKey& entry : kKeys) {
     if (entry.place != place) continue;
     const std::string absent = *entry.absent ? std::string(entry.absent) + " " : std::string();
-    std::vector<bool> optional;
-    const std::vector<std::string> items = ItemsOf(entry, &optional);
     std::string cell;
-    for (size_t i = 0; i < items.size(); ++i)
-      cell += (i == 0 ? "`" : ", `") + items[i] + (optional[i] ? "`?" : "`");
+    for (const KeyItem& item : ItemsOf(entry))
+      cell += (cell.empty() ? "`" : ", `") + item.pattern + (item.optional ? "`?" : "`") +
+              (item.key.empty() ? "" : " (\"" + item.key + "\")");
     if (place == KeyPlace::kContents)
       out += std::string("| ") + entry.keys + " | " + entry.readAs + " | " + entry.meaning + " | " + cell + " |\n";
     else if (place == KeyPlace::kCip)

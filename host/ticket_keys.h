@@ -34,8 +34,9 @@ struct TicketKey {
   bool templated;       // resolved through the template names before it goes into an item
   // The result items it goes into, as `explain` names them, separated by
   // ", ": "setup.rsx", "jobs.N.hpos" (N: the job's number), "jobs.N.ink<index>"
-  // (<index>: none or a number). A trailing '?' marks an item written only
-  // for some values of the key or with other keys.
+  // (<index>: none or a number). A '?' after an item marks one written only
+  // for some values of the key or with other keys; in an entry of several
+  // keys, " (TopMargin)" after an item names the one key it comes from.
   const char* items;
 };
 
@@ -55,17 +56,26 @@ const char* KeyClassName(KeyClass cls);
 // `cls` without failing.
 bool ClassFits(KeyClass cls, const std::string& className);
 
-// The items of `entry`, each without its '?'; `optional` (when given) says
-// which carry it.
-std::vector<std::string> ItemsOf(const TicketKey& entry, std::vector<bool>* optional = nullptr);
+// One item of an entry: its pattern, whether it is marked '?', and the key
+// it comes from (empty: every key of the entry).
+struct KeyItem {
+  std::string pattern;
+  bool optional = false;
+  std::string key;
+};
+std::vector<KeyItem> ItemsOf(const TicketKey& entry);
+
+// The plain keys an entry names: "HSize" and "VSize" for "\"HSize\",
+// \"VSize\""; "Order" for "\"Masters\" / \"Order\"".
+std::vector<std::string> KeysOf(const TicketKey& entry);
 
 // Whether the item `item` ("jobs.2.hpos", "setup.rsx") is one that `pattern`
 // (an item of the table: "jobs.N.hpos", "jobs.N.ink<index>") names.
 bool ItemMatches(const std::string& pattern, const std::string& item);
 
-// The entries of the keys whose items include `item` ("jobs.2.hpos"), in the
-// table's order.
-std::vector<const TicketKey*> KeysFeeding(const std::string& item);
+// The keys whose items include `item` ("jobs.2.hpos"), each once, in the
+// table's order: "HDistortion", "Rotation", ...
+std::vector<std::string> KeysFeeding(const std::string& item);
 
 // How a value of `cls` is written in a task file, in words.
 const char* HowToWrite(KeyClass cls);

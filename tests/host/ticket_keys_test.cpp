@@ -83,14 +83,13 @@ TEST(TicketKeys, ItemsOfTheKeysAnExampleHoldsAreWritten) {
     for (const auto& [place, key] : HeldKeys(Json::parse(hosttest::ReadFile(path)).at("ticket"))) {
       const t2dhost::TicketKey* entry = t2dhost::FindTicketKey(place, key);
       if (entry == nullptr) continue;
-      std::vector<bool> optional;
-      const std::vector<std::string> items = t2dhost::ItemsOf(*entry, &optional);
-      for (size_t i = 0; i < items.size(); ++i) {
-        if (optional[i]) continue;
+      for (const t2dhost::KeyItem& item : t2dhost::ItemsOf(*entry)) {
+        if (item.optional || (!item.key.empty() && item.key != key)) continue;
         ++checked;
-        const bool found = std::any_of(written.begin(), written.end(),
-                                       [&](const std::string& item) { return t2dhost::ItemMatches(items[i], item); });
-        EXPECT_TRUE(found) << name << ": \"" << key << "\" goes into " << items[i] << ", which is not written";
+        const bool found = std::any_of(written.begin(), written.end(), [&](const std::string& each) {
+          return t2dhost::ItemMatches(item.pattern, each);
+        });
+        EXPECT_TRUE(found) << name << ": \"" << key << "\" goes into " << item.pattern << ", which is not written";
       }
     }
   }
@@ -113,14 +112,21 @@ TEST(TicketKeys, ItemPatterns) {
     EXPECT_EQ(t2dhost::ItemMatches(pattern, item), matches) << pattern << " / " << item;
 
   for (const t2dhost::TicketKey& entry : t2dhost::AllTicketKeys())
-    for (const std::string& item : t2dhost::ItemsOf(entry)) {
-      const bool section = item.rfind("setup.", 0) == 0 || item.rfind("jobs.N.", 0) == 0 ||
-                           item.rfind("task.", 0) == 0 || item.rfind("environment.", 0) == 0;
-      EXPECT_TRUE(section && item.find(' ') == std::string::npos) << entry.keys << ": \"" << item << "\"";
+    for (const t2dhost::KeyItem& item : t2dhost::ItemsOf(entry)) {
+      const std::string& p = item.pattern;
+      const bool section = p.rfind("setup.", 0) == 0 || p.rfind("jobs.N.", 0) == 0 || p.rfind("task.", 0) == 0 ||
+                           p.rfind("environment.", 0) == 0;
+      EXPECT_TRUE(section && p.find_first_of(" ?()") == std::string::npos) << entry.keys << ": \"" << p << "\"";
+      const std::vector<std::string> keys = t2dhost::KeysOf(entry);
+      EXPECT_TRUE(item.key.empty() || std::count(keys.begin(), keys.end(), item.key) == 1) << entry.keys << ": " << p;
     }
+  // A job's margin item comes from its own margin; its position from every
+  // key of the rows that name it.
+  EXPECT_EQ(t2dhost::KeysFeeding("jobs.3.job_mtop"), std::vector<std::string>{"TopMargin"});
   const auto feeding = t2dhost::KeysFeeding("jobs.3.hpos");
-  EXPECT_TRUE(std::any_of(feeding.begin(), feeding.end(),
-                          [](const t2dhost::TicketKey* entry) { return entry->place == KeyPlace::kOptions; }));
+  for (const char* key : {"HDistortion", "Rotation", "LeftMargin", "HPos", "HScale"})
+    EXPECT_EQ(std::count(feeding.begin(), feeding.end(), key), 1) << key;
+  EXPECT_EQ(std::count(feeding.begin(), feeding.end(), "VPos"), 0);
   EXPECT_TRUE(t2dhost::KeysFeeding("setup.nosuchitem").empty());
 }
 
@@ -138,17 +144,11 @@ const std::map<t2dhost::KeyClass, std::string> kSchemaKinds = {
     {t2dhost::KeyClass::kString, "text"},      {t2dhost::KeyClass::kURL, "url"},
     {t2dhost::KeyClass::kUInt16, "uint16Tag"}, {t2dhost::KeyClass::kUInt32, "uint32Tag"}};
 
-// The plain keys of an entry ("\"HSize\", \"VSize\"" holds two); none for
-// a key inside another ("\"Masters\" / \"Order\"").
+// The plain keys of an entry; none for a key inside another ("\"Masters\" /
+// \"Order\"").
 std::vector<std::string> PlainKeys(const t2dhost::TicketKey& entry) {
-  std::vector<std::string> keys;
-  if (std::strstr(entry.keys, " / ") != nullptr) return keys;
-  for (const char* at = std::strchr(entry.keys, '"'); at != nullptr; at = std::strchr(at + 1, '"')) {
-    const char* end = std::strchr(at + 1, '"');
-    keys.emplace_back(at + 1, end);
-    at = end;
-  }
-  return keys;
+  if (std::strstr(entry.keys, " / ") != nullptr) return {};
+  return t2dhost::KeysOf(entry);
 }
 
 // `schema` with the parts the table decides generated from it: in each
