@@ -1,6 +1,6 @@
-// Why the result is what it is: the findings of `lint` (the log's failures
-// and the probable misspellings in the ticket) and the history of one item
-// for `explain`, both read off a traced conversion. Their words for the log's
+// What is wrong in a task file: the findings of `lint` (the log's failures
+// and the probable misspellings in the ticket), read off a traced
+// conversion (`explain` is in explain.h). Their words for the log's
 // messages are the message catalogue's (docs/messages.md).
 #pragma once
 
@@ -33,14 +33,6 @@ std::vector<LintFinding> Lint(const TaskFile& file, const Conversion& conversion
 
 // A finding as `lint` prints it: "warning: ...".
 std::string FindingLine(const LintFinding& finding);
-
-// The history of item `item` ("setup.rsx", "jobs.2.hpos",
-// "environment.QX_DATA_FONTS") in a traced conversion: every write of it in
-// order, with the step and job, the value and comment written, that step
-// run's reads, service requests and log entries, then the final value.
-// `written` is false when the item was never written; the text is then one
-// line naming the written keys of that section closest to it.
-std::string ExplainItem(const Conversion& conversion, const std::string& item, bool& written);
 
 // How many single-letter edits (insertions, deletions, substitutions and
 // swaps of neighbours) turn `a` into `b`, letter case ignored; counting stops

@@ -328,6 +328,10 @@ class DirectWriter {
              [this](const TraceCall& call) { Pretty(writer_, TraceCallJson(call), 8, true); });
     out_ += ",\n";
     Elements("writes", run.writes, [this](const TraceWrite& write) {
+      if (!write.derivation.empty()) {
+        Pretty(writer_, TraceWriteJson(write), 8, true);
+        return;
+      }
       out_ += "{\"section\": ";
       writer_.String(write.section);
       out_ += ", \"key\": ";

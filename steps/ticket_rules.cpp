@@ -30,6 +30,10 @@ const QX_TDict& OptionsOf(const QX_TDict& master) { return T2D_CAST(QX_TDict, ma
 
 std::optional<int32_t> PlateWidth(const QX_TDict& info) { return FirstSize(info, "WidthM", "HSize"); }
 
+const char* PlateWidthKey(const QX_TDict& info) { return info.HasKey("WidthM") ? "WidthM" : "HSize"; }
+
+const char* PlateHeightKey(const QX_TDict& info) { return info.HasKey("HeightM") ? "HeightM" : "VSize"; }
+
 std::optional<int32_t> PlateHeight(const QX_TDict& info) { return FirstSize(info, "HeightM", "VSize"); }
 
 bool HasTopAndBottomDistortion(const QX_TDict& options) {

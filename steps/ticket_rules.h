@@ -29,6 +29,9 @@ const QX_TDict& OptionsOf(const QX_TDict& master);
 std::optional<int32_t> PlateWidth(const QX_TDict& info);
 // The plate height: "HeightM", or else "VSize"; as PlateWidth.
 std::optional<int32_t> PlateHeight(const QX_TDict& info);
+// The key of "Info" that PlateWidth and PlateHeight take the size from.
+const char* PlateWidthKey(const QX_TDict& info);
+const char* PlateHeightKey(const QX_TDict& info);
 
 // True when the options give the horizontal distortion apart for the top and
 // the bottom edge: both "HTopDistortion" and "HDownDistortion" are there.

@@ -50,15 +50,28 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
   // Plate scales without distortion: the plate size in inches.
   if (const std::optional<int32_t> width = t2d_ticket::PlateWidth(info)) {
     if (*width == 0) Fail(kStep, "qxmsm.invalidplatesizes", "invalid plate sizes (horizontal)");
-    if (*width > 0) AddItemSetup("rsx", Format("%.15g", *width / 254.0).c_str(), kComment);
+    if (*width > 0) {
+      AddItemSetup("rsx", Format("%.15g", *width / 254.0).c_str(), kComment);
+      if (Deriving())
+        Derived("rsx", Format("%s %d / 254 = %.15g; the plate width in inches, without distortion", t2d_ticket::PlateWidthKey(info), *width, *width / 254.0),
+                {std::string("Info.") + t2d_ticket::PlateWidthKey(info)});
+    }
   }
   if (const std::optional<int32_t> height = t2d_ticket::PlateHeight(info)) {
     if (*height == 0) Fail(kStep, "qxmsm.invalidplatesizes", "invalid plate sizes (vertical)");
-    if (*height > 0) AddItemSetup("rsy", Format("%.15g", *height / 254.0).c_str(), kComment);
+    if (*height > 0) {
+      AddItemSetup("rsy", Format("%.15g", *height / 254.0).c_str(), kComment);
+      if (Deriving())
+        Derived("rsy",
+                Format("%s %d / 254 = %.15g; the plate height in inches, without distortion", t2d_ticket::PlateHeightKey(info), *height, *height / 254.0),
+                {std::string("Info.") + t2d_ticket::PlateHeightKey(info)});
+    }
   }
 
-  if (options.HasKey("Resolution"))
+  if (options.HasKey("Resolution")) {
     AddItemSetup("res", Format("%.15g", options["Resolution"].AsDouble()).c_str(), kComment);
+    if (Deriving()) Derived("res", "the output resolution \"Resolution\" as it is", {"Resolution"});
+  }
 
   // CT resampling at the working resolution: the output resolution, the
   // highest sampling, or (automatic) the output resolution divided by a
@@ -93,8 +106,17 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
     }
   }
 
+  HeardPageFlags();
   const bool multipage = pageFlag1 != 0 && pageFlag2 != 0 && pageFlag3 != 1 && pageFlag4 != 1;
   AddItemSetup("omode", multipage ? "multipage" : "mrg", kComment);
+  if (Deriving())
+    Derived("omode",
+            Format("pageFlag1 %d, pageFlag2 %d, pageFlag3 %d, pageFlag4 %d: %s", pageFlag1, pageFlag2, pageFlag3,
+                   pageFlag4,
+                   multipage ? "multipage, since pageFlag1 and pageFlag2 are set and neither pageFlag3 nor pageFlag4 is 1"
+                             : "mrg, since multipage needs pageFlag1 and pageFlag2 set and neither pageFlag3 nor "
+                               "pageFlag4 1"),
+            {"pageFlag1", "pageFlag2", "pageFlag3", "pageFlag4"});
 
   if (options.HasKey("Copies")) {
     const std::string copies = Format("%d", static_cast<int>(T2D_CAST(QX_TUInt16, options["Copies"]).Value()));
@@ -119,6 +141,8 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
 
   if (options.HasKey("GenerateCIP")) AddItemSetup("cip", options["GenerateCIP"].AsBool() ? "1" : "0", kComment);
 
+  HeardArgument("optimizedExposure", optimizedExposure);
+  HeardArgument("filmIndex", filmIndex);
   if (optimizedExposure != 0) AddItemSetup("mstr_mode", "multipleseparation", "Optimized exposure");
   if (filmIndex != 0) AddItemSetup("reuse", "1", "Clustered exposure");
 
