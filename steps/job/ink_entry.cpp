@@ -28,7 +28,8 @@ void CTicket2Dict_msbasetask::Ink2IniEntry(QX_TDict& ink, int index, char* key, 
   std::string how;
 
   std::string book;
-  if (ink.HasKey("InkBook")) {
+  const bool hasBook = ink.HasKey("InkBook");
+  if (hasBook) {
     book = FormatBounded(kStep, "InkBook", kInkTextCapacity, "%s", T2D_CAST(QX_TString, ink["InkBook"]).Text());
     if (deriving) how = "the book is \"InkBook\" " + QX_TOrigin::Quoted(book);
   } else {
@@ -94,7 +95,7 @@ void CTicket2Dict_msbasetask::Ink2IniEntry(QX_TDict& ink, int index, char* key, 
 
   if (deriving) {
     inkEntryDerivation = Format("entry %d of the selected inks: ", index) + how;
-    inkEntryInputs = {"Color", ink.HasKey("InkBook") ? "InkBook" : "Type", "LPI", "Angle", "Dotshape",
+    inkEntryInputs = {"Color", hasBook ? "InkBook" : "Type", "LPI", "Angle", "Dotshape",
                       "DispatcherVersion"};
   }
   std::memcpy(key, entryKey.c_str(), entryKey.size() + 1);

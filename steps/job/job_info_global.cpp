@@ -74,11 +74,12 @@ void CTicket2Dict_msbasetask::AddJobInfoGlobal(AT_TTicket& ticket, QX_TDict& job
   }
 
   // Rotation in quarter turns, truncated toward zero.
-  const int32_t rotation = job.HasKey("Rotation") ? T2D_CAST(QX_TInt32, job["Rotation"]).Value() : 0;
+  const bool rotated = job.HasKey("Rotation");
+  const int32_t rotation = rotated ? T2D_CAST(QX_TInt32, job["Rotation"]).Value() : 0;
   write("rot", Format("%d", static_cast<int>(rotation / 90)), kAdded);
   if (Deriving())
     Derived("rot", Format("Rotation %d / 90 = %d; quarter turns, truncated toward zero%s", static_cast<int>(rotation),
-                          static_cast<int>(rotation / 90), job.HasKey("Rotation") ? "" : " (no \"Rotation\": 0)"),
+                          static_cast<int>(rotation / 90), rotated ? "" : " (no \"Rotation\": 0)"),
             {"Rotation"});
 
   RunStep("AddPositionInfo", [&] { AddPositionInfo(ticket, job, jobNumber); });

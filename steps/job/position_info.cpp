@@ -272,7 +272,9 @@ void CTicket2Dict_msbasetask::AddPositionInfo(AT_TTicket& ticket, QX_TDict& job,
   const double vpos = VerticalPosition(p, vPos, vd);
   AddItemJob(jobNumber, "vpos", Format("%.15g", vpos / kLengthUnit).c_str(), comment.c_str());
   if (Deriving()) {
-    // A factor the position did not take is left out of the formula.
+    // A factor the position did not take is left out of the formula. These
+    // lookups only describe the step: no one hears them.
+    const QX_TReadObserverBinding quiet(nullptr);
     const bool hApplied = options.HasKey("HDistortion") && !(hd == 1.0 && t2d_ticket::HasTopAndBottomDistortion(options));
     DerivePlacement(*this, p, hPos, vPos, hApplied ? "HDistortion" : nullptr, hd,
                     options.HasKey("VDistortion") ? "VDistortion" : nullptr, vd, hpos, vpos);

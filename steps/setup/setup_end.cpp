@@ -1,10 +1,10 @@
 // Setup end: plate size and distortion.
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "ticket2dict_msbasetask.h"
 #include "../ticket_rules.h"
+#include "setup_shared.h"
 
 namespace {
 constexpr const char* kStep = "AddSetup end";
@@ -17,11 +17,13 @@ void CTicket2Dict_msbasetask::AddSetup_end(AT_TTicket& ticket, QX_TDict& options
 
   // Horizontal scale: the plate width in inches, times the horizontal
   // distortion. The top and bottom distortions go to the RIP as they are.
-  const int32_t width = t2d_ticket::PlateWidth(info).value_or(-1);
+  const char* widthKey = nullptr;
+  const int32_t width = t2d_ticket::PlateWidth(info, &widthKey).value_or(-1);
   if (width == 0) Fail(kStep, "qxmsm.invalidplatesizes", "invalid plate sizes (horizontal)");
   if (width > 0) {
     double scale = width / 254.0;
     const char* comment = "";
+    std::optional<double> factor;
     if (options.HasKey("HDistortion")) {
       comment = "rsx (bringing normal horizontal distortion into account)";
       if (t2d_ticket::HasTopAndBottomDistortion(options)) {
@@ -31,39 +33,27 @@ void CTicket2Dict_msbasetask::AddSetup_end(AT_TTicket& ticket, QX_TDict& options
         AddItemSetup("HorizontalDistortion", Format("%.15g", options["HDownDistortion"].AsDouble()).c_str(),
                      "Down Horizontal Distortion");
       }
-      scale *= options["HDistortion"].AsDouble();
+      factor = options["HDistortion"].AsDouble();
+      scale *= *factor;
     }
     AddItemSetup("rsx", Format("%.15g", scale).c_str(), comment);
-    if (Deriving()) {
-      const bool distorted = options.HasKey("HDistortion");
-      Derived("rsx",
-              distorted ? Format("%s %d / 254 * HDistortion %.15g = %.15g; the plate width in inches times the "
-                                 "horizontal distortion",
-                                 t2d_ticket::PlateWidthKey(info), width, options["HDistortion"].AsDouble(), scale)
-                        : Format("%s %d / 254 = %.15g; the plate width in inches (no \"HDistortion\")", t2d_ticket::PlateWidthKey(info), width, scale),
-              distorted ? std::vector<std::string>{std::string("Info.") + t2d_ticket::PlateWidthKey(info), "HDistortion"}
-                        : std::vector<std::string>{std::string("Info.") + t2d_ticket::PlateWidthKey(info)});
-    }
+    if (Deriving()) t2d_setup::DerivePlateScale(*this, "rsx", widthKey, width, "HDistortion", factor, scale);
   }
 
   // Vertical scale: the plate height in inches, times the vertical
   // distortion.
-  if (const std::optional<int32_t> height = t2d_ticket::PlateHeight(info)) {
+  const char* heightKey = nullptr;
+  if (const std::optional<int32_t> height = t2d_ticket::PlateHeight(info, &heightKey)) {
     if (*height == 0) Fail(kStep, "qxmsm.invalidplatesizes", "invalid plate sizes");
     if (*height > 0) {
       double scale = *height / 254.0;
-      if (options.HasKey("VDistortion")) scale *= options["VDistortion"].AsDouble();
-      AddItemSetup("rsy", Format("%.15g", scale).c_str(), "rsy (bringing distortion into account)");
-      if (Deriving()) {
-        const bool distorted = options.HasKey("VDistortion");
-        Derived("rsy",
-                distorted ? Format("%s %d / 254 * VDistortion %.15g = %.15g; the plate height in inches times the "
-                                   "vertical distortion",
-                                   t2d_ticket::PlateHeightKey(info), *height, options["VDistortion"].AsDouble(), scale)
-                          : Format("%s %d / 254 = %.15g; the plate height in inches (no \"VDistortion\")", t2d_ticket::PlateHeightKey(info), *height, scale),
-                distorted ? std::vector<std::string>{std::string("Info.") + t2d_ticket::PlateHeightKey(info), "VDistortion"}
-                          : std::vector<std::string>{std::string("Info.") + t2d_ticket::PlateHeightKey(info)});
+      std::optional<double> factor;
+      if (options.HasKey("VDistortion")) {
+        factor = options["VDistortion"].AsDouble();
+        scale *= *factor;
       }
+      AddItemSetup("rsy", Format("%.15g", scale).c_str(), "rsy (bringing distortion into account)");
+      if (Deriving()) t2d_setup::DerivePlateScale(*this, "rsy", heightKey, *height, "VDistortion", factor, scale);
     }
   }
 

@@ -48,23 +48,21 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
   }
 
   // Plate scales without distortion: the plate size in inches.
-  if (const std::optional<int32_t> width = t2d_ticket::PlateWidth(info)) {
+  const char* widthKey = nullptr;
+  if (const std::optional<int32_t> width = t2d_ticket::PlateWidth(info, &widthKey)) {
     if (*width == 0) Fail(kStep, "qxmsm.invalidplatesizes", "invalid plate sizes (horizontal)");
     if (*width > 0) {
       AddItemSetup("rsx", Format("%.15g", *width / 254.0).c_str(), kComment);
-      if (Deriving())
-        Derived("rsx", Format("%s %d / 254 = %.15g; the plate width in inches, without distortion", t2d_ticket::PlateWidthKey(info), *width, *width / 254.0),
-                {std::string("Info.") + t2d_ticket::PlateWidthKey(info)});
+      if (Deriving()) t2d_setup::DerivePlateScale(*this, "rsx", widthKey, *width, nullptr, std::nullopt, *width / 254.0);
     }
   }
-  if (const std::optional<int32_t> height = t2d_ticket::PlateHeight(info)) {
+  const char* heightKey = nullptr;
+  if (const std::optional<int32_t> height = t2d_ticket::PlateHeight(info, &heightKey)) {
     if (*height == 0) Fail(kStep, "qxmsm.invalidplatesizes", "invalid plate sizes (vertical)");
     if (*height > 0) {
       AddItemSetup("rsy", Format("%.15g", *height / 254.0).c_str(), kComment);
       if (Deriving())
-        Derived("rsy",
-                Format("%s %d / 254 = %.15g; the plate height in inches, without distortion", t2d_ticket::PlateHeightKey(info), *height, *height / 254.0),
-                {std::string("Info.") + t2d_ticket::PlateHeightKey(info)});
+        t2d_setup::DerivePlateScale(*this, "rsy", heightKey, *height, nullptr, std::nullopt, *height / 254.0);
     }
   }
 
