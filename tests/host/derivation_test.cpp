@@ -7,10 +7,12 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <algorithm>
 #include <set>
 #include <stdexcept>
 
 #include "conversion.h"
+#include "conversion_trace.h"
 #include "host_program.h"
 #include "task_file.h"
 
@@ -183,6 +185,78 @@ TEST(Explain, WhereAKeyPathWent) {
                           0),
             0u)
       << run.out;
+}
+
+// Values read outside the task file's collections get the key path the
+// task file gives them; a name the host does not know keeps its own.
+TEST(ValuePath, EachSourceAtItsPlaceInTheTaskFile) {
+  const struct {
+    QX_EValueSource source;
+    const char* name;
+    const char* path;
+    const char* collection;
+  } rows[] = {
+      {QX_EValueSource::kTicket, "UserInfo", "ticket.userName", "ticket"},
+      {QX_EValueSource::kTicket, "Other", "ticket.Other", "ticket"},
+      {QX_EValueSource::kTask, "MergeID", "task.mergeId", "task"},
+      {QX_EValueSource::kTemplateName, "a b", "task.templateNames[\"a b\"]", "task.templateNames"},
+      {QX_EValueSource::kArgument, "pageFlag4", "setup.pageFlags[3]", "setup"},
+      {QX_EValueSource::kArgument, "pageFlag5", "setup.pageFlag5", "setup"},
+      {QX_EValueSource::kOption, "DispatcherVersion", "options.DispatcherVersion", "options"},
+      {QX_EValueSource::kShare, "/srv/qx/", "shares[\"/srv/qx/\"]", "shares"},
+  };
+  for (const auto& row : rows) {
+    std::string collection;
+    EXPECT_EQ(t2dhost::ValuePath(row.source, row.name, collection), row.path);
+    EXPECT_EQ(collection, row.collection) << row.name;
+  }
+}
+
+// A derivation belongs to the last write of its item in the running step;
+// one for an item the step did not write (an empty value writes nothing),
+// or heard outside every step, is dropped; an input no read answers is left out.
+TEST(ConversionWatch, DerivationsAttachOnlyToTheirOwnWrite) {
+  TW_TTask task;
+  t2dhost::ConversionWatch watch(task, true);
+  watch.ItemDerived("rsx", "outside every step", {});
+  watch.StepStarted("AddSetup_end", T2D_IStepObserver::kNoJob);
+  watch.ItemWritten("setup", 0, "rsx", "10", nullptr);
+  watch.ItemDerived("rsy", "never written", {"HeightM"});
+  const QX_TAny shortId(QX_TString("A12"));
+  watch.ValueRead(QX_EValueSource::kTicket, "ShortID", &shortId);
+  watch.ValueRead(QX_EValueSource::kOption, "DispatcherVersion", nullptr);
+  watch.ItemDerived("rsx", "2540 / 254 = 10", {"ShortID", "WidthM", "DispatcherVersion"});
+  watch.StepEnded();
+  watch.ItemDerived("rsx", "after the step", {});
+
+  ASSERT_EQ(watch.Runs().size(), 1u);
+  const auto& writes = watch.Runs()[0].writes;
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].derivation, "2540 / 254 = 10");
+  EXPECT_EQ(writes[0].inputs, (std::vector<std::string>{"ticket.shortId", "options.DispatcherVersion"}));
+  EXPECT_EQ(t2dhost::TraceWriteJson(writes[0])["inputs"].size(), 2u);
+}
+
+// A placeholder naming no template name and a path on no shared folder are
+// absent reads; the trace does not change the result.
+TEST(Derivation, AbsentTemplateNamesAndSharesAreReadsAndTracingChangesNoResult) {
+  std::string task = hosttest::ReadFile(Example("typical"));
+  hosttest::ReplaceAll(task, "\"DGC\": \"<dgc>\"", "\"DGC\": \"<nodgc>\"");
+  hosttest::ReplaceAll(task, "\"shares\": { \"/srv/qx\": \"\\\\\\\\riphost\\\\qx\" }", "\"shares\": {}");
+  hosttest::TempDir dir;
+  hosttest::WriteFile(dir.File("t.json"), task);
+  const auto traced = hosttest::Run({"run", dir.File("t.json"), "--trace"});
+  const auto plain = hosttest::Run({"run", dir.File("t.json")});
+  ASSERT_EQ(traced.exitCode, 0) << traced.err;
+  Json result = Json::parse(traced.out);
+  std::vector<std::string> absent;
+  for (const Json& run : result["trace"])
+    for (const Json& read : run["reads"])
+      if (read.contains("absent")) absent.push_back(read["path"].get<std::string>());
+  EXPECT_NE(std::find(absent.begin(), absent.end(), "task.templateNames.nodgc"), absent.end());
+  EXPECT_TRUE(std::any_of(absent.begin(), absent.end(), [](const std::string& p) { return p.rfind("shares[", 0) == 0; }));
+  result.erase("trace");
+  EXPECT_EQ(result, Json::parse(plain.out));
 }
 
 }  // namespace
