@@ -83,17 +83,31 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
     if (resolution > 0) {
       if (mode.CompareWith("output", true) == 0) {
         AddItemSetup("ctres", Format("%.15g", resolution).c_str(), kComment);
+        if (Deriving())
+          Derived("ctres", Format("%s %.15g; \"CTResampling\" \"Output\": the output resolution", resolutionKey, resolution),
+                  {"CTResampling", resolutionKey});
       } else if (mode.CompareWith("highest", true) == 0) {
         AddItemSetup("ct_sample", "1", kComment);
         AddItemSetup("ctscalefilter", "NONE", kComment);
       } else if (mode.CompareWith("automatic", true) == 0) {
         if (resolution < 1000.0) {
           AddItemSetup("ctres", Format("%.15g", resolution).c_str(), kComment);
+          if (Deriving())
+            Derived("ctres",
+                    Format("%s %.15g; \"CTResampling\" \"Automatic\" below 1000: the output resolution", resolutionKey,
+                           resolution),
+                    {"CTResampling", resolutionKey});
         } else if (resolution / 1000.0 < 2147483648.0) {
           // factor >= 1 and resolution < 1000 * (factor + 1), so the quotient
           // lies below 2000 and fits.
           const int factor = static_cast<int>(resolution / 1000.0);
           AddItemSetup("ctres", Format("%i", static_cast<int>(resolution / factor)).c_str(), kComment);
+          if (Deriving())
+            Derived("ctres",
+                    Format("%s %.15g / %d = %i; \"CTResampling\" \"Automatic\": divided by the whole number of "
+                           "thousands in it, to below 2000, the fraction dropped",
+                           resolutionKey, resolution, factor, static_cast<int>(resolution / factor)),
+                    {"CTResampling", resolutionKey});
         } else {
           Task().LogMessage(1, Format("%s - the resolution %.15g is too large for the automatic \"CTResampling\"; "
                                       "no \"ctres\" is written",
@@ -119,6 +133,7 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
   if (options.HasKey("Copies")) {
     const std::string copies = Format("%d", static_cast<int>(T2D_CAST(QX_TUInt16, options["Copies"]).Value()));
     AddItemSetup("copies", copies.c_str(), kComment);
+    if (Deriving()) Derived("copies", "\"Copies\" " + copies + " as a number", {"Copies"});
     AddItemSetup("numcopies", copies.c_str(), kComment);
   }
   if (options.HasKey("Duplex") && options["Duplex"].AsBool()) AddItemSetup("duplex", "1", kComment);
