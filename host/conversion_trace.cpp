@@ -120,7 +120,16 @@ void ConversionWatch::ValueRead(QX_EValueSource source, const std::string& name,
   if (run == nullptr) return;
   TraceRead read;
   read.key = name;
-  read.path = ValuePath(source, name, read.collection);
+  std::string id = name;
+  id += static_cast<char>('0' + static_cast<int>(source));
+  auto known = valuePaths_.find(id);
+  if (known == valuePaths_.end()) {
+    std::string collection;
+    std::string path = ValuePath(source, name, collection);
+    known = valuePaths_.emplace(std::move(id), std::make_pair(std::move(path), std::move(collection))).first;
+  }
+  read.path = known->second.first;
+  read.collection = known->second.second;
   if (value != nullptr) {
     if (const auto* user = dynamic_cast<const QX_TUserInfo*>(value->Object()))
       read.value = Json(user->Name().Str());  // the task file holds the user's name

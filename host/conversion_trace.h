@@ -124,6 +124,9 @@ class ConversionWatch final : public T2D_IStepObserver,
   std::vector<StepRun> runs_;
   size_t logSeen_ = 0;
   std::unordered_map<const QX_TOrigin*, std::string> paths_;
+  // The key path and collection of each value read outside the collections,
+  // by its source (one character) and name.
+  std::unordered_map<std::string, std::pair<std::string, std::string>> valuePaths_;
 };
 
 // The typed encoding of a value as a trace shows it: scalars whole; a
