@@ -44,6 +44,34 @@ CTicket2Dict_msbasetask::CTicket2Dict_msbasetask(const CTicket2Dict_msbasetask& 
 
 CTicket2Dict_msbasetask::~CTicket2Dict_msbasetask() = default;
 
+void CTicket2Dict_msbasetask::HeardArgument(const char* name, int value) {
+  QX_HeardValue(QX_EValueSource::kArgument, name, QX_TInt32(value));
+}
+
+void CTicket2Dict_msbasetask::HeardArgument(const char* name, const char* text) {
+  if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current()) {
+    const QX_TAny value(QX_TString(text != nullptr ? text : ""));
+    observer->ValueRead(QX_EValueSource::kArgument, name, &value);
+  }
+}
+
+// An option that was never given (-1 for "DispatcherVersion") is heard as
+// absent.
+void CTicket2Dict_msbasetask::HeardOption(const char* name, int value) {
+  if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current()) {
+    const QX_TAny given{QX_TInt32(value)};
+    observer->ValueRead(QX_EValueSource::kOption, name, value == -1 ? nullptr : &given);
+  }
+}
+
+void CTicket2Dict_msbasetask::HeardPageFlags() const {
+  if (QX_TReadObserverBinding::Current() == nullptr) return;
+  HeardArgument("pageFlag1", pageFlag1);
+  HeardArgument("pageFlag2", pageFlag2);
+  HeardArgument("pageFlag3", pageFlag3);
+  HeardArgument("pageFlag4", pageFlag4);
+}
+
 bool CTicket2Dict_msbasetask::SetOption(const char* name, const CUnivType& value) {
   if (name != nullptr && std::strcmp(name, "DispatcherVersion") == 0) {
     dispatcherVersion = static_cast<int>(value);

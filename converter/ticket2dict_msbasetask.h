@@ -21,6 +21,7 @@
 #include <cstdarg>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "qxtypes.h"
 #include "task.h"
@@ -283,6 +284,16 @@ class CTicket2Dict_msbasetask : public CTicket2Dict {
 
   // ---- Helpers for steps ---------------------------------------------------
 
+  // Tells the thread's read observer (qx_observation.h) that the step reads
+  // an argument of the entry points kept in a field ("pageFlag1" to
+  // "pageFlag4", "pageList", "filmIndex", "optimizedExposure") or an option
+  // ("DispatcherVersion"); nothing when no one listens.
+  static void HeardArgument(const char* name, int value);
+  static void HeardArgument(const char* name, const char* text);
+  static void HeardOption(const char* name, int value);
+  // The four page flags at once.
+  void HeardPageFlags() const;
+
   // Calls `step`, a call of the step operation `name`, so that the step
   // observer hears it start and end. The frame calls every step through it;
   // a flavour may run its own sub-steps through it too. `name` must stay
@@ -328,6 +339,12 @@ class CTicket2Dict_msbasetask : public CTicket2Dict {
   char pageList[kPageListCapacity];
   // The master's name, kept by AddSetup2Dict.
   std::string masterName;
+  // How Ink2IniEntry built the entry it filled last, with the keys that went
+  // in; filled only while someone hears the writes (Deriving), and written
+  // with the entry by AddJobInfoGlobal. A flavour's Ink2IniEntry may leave
+  // it empty: the entry then has no derivation.
+  std::string inkEntryDerivation;
+  std::vector<std::string> inkEntryInputs;
   // The IPL proxy of DoCIPParams; null outside that step.
   std::unique_ptr<IPLServerProxy> iplClient;
 

@@ -1,5 +1,6 @@
 #include "conversion_trace.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace t2dhost {
@@ -78,7 +79,80 @@ void ConversionWatch::ElementRead(const QX_TOrigin& array, size_t position, cons
   }
 }
 
+std::string ValuePath(QX_EValueSource source, const std::string& name, std::string& collection) {
+  switch (source) {
+    case QX_EValueSource::kTicket: {
+      collection = "ticket";
+      static constexpr struct {
+        const char* accessor;
+        const char* key;
+      } kTicketKeys[] = {{"DeviceName", "deviceName"}, {"TaskID", "taskId"}, {"ShortID", "shortId"},
+                         {"UserInfo", "userName"}};
+      for (const auto& entry : kTicketKeys)
+        if (name == entry.accessor) return QX_TOrigin::MemberPathOf(collection, entry.key);
+      return QX_TOrigin::MemberPathOf(collection, name);
+    }
+    case QX_EValueSource::kTask:
+      collection = "task";
+      return QX_TOrigin::MemberPathOf(collection, name == "MergeID" ? "mergeId" : name);
+    case QX_EValueSource::kTemplateName:
+      collection = "task.templateNames";
+      return QX_TOrigin::MemberPathOf(collection, name);
+    case QX_EValueSource::kArgument:
+      collection = "setup";
+      // pageFlag1 to pageFlag4 are the four elements of "pageFlags".
+      if (name.size() == 9 && name.compare(0, 8, "pageFlag") == 0 && name[8] >= '1' && name[8] <= '4')
+        return QX_TOrigin::ElementPathOf("setup.pageFlags", static_cast<size_t>(name[8] - '1'));
+      return QX_TOrigin::MemberPathOf(collection, name);
+    case QX_EValueSource::kOption:
+      collection = "options";
+      return QX_TOrigin::MemberPathOf(collection, name);
+    case QX_EValueSource::kShare:
+      collection = "shares";
+      return QX_TOrigin::MemberPathOf(collection, name);
+  }
+  collection.clear();
+  return name;
+}
+
+void ConversionWatch::ValueRead(QX_EValueSource source, const std::string& name, const QX_TAny* value) {
+  StepRun* run = Current();
+  if (run == nullptr) return;
+  TraceRead read;
+  read.key = name;
+  std::string id = name;
+  id += static_cast<char>('0' + static_cast<int>(source));
+  auto known = valuePaths_.find(id);
+  if (known == valuePaths_.end()) {
+    std::string collection;
+    std::string path = ValuePath(source, name, collection);
+    known = valuePaths_.emplace(std::move(id), std::make_pair(std::move(path), std::move(collection))).first;
+  }
+  read.path = known->second.first;
+  read.collection = known->second.second;
+  if (value != nullptr) {
+    if (const auto* user = dynamic_cast<const QX_TUserInfo*>(value->Object()))
+      read.value = Json(user->Name().Str());  // the task file holds the user's name
+    else if (source == QX_EValueSource::kTemplateName && value->IsIllegal())
+      read.value = Json(nullptr);  // defined without a value
+    else
+      read.value = TraceValue(*value);
+  }
+  run->reads.push_back(std::move(read));
+}
+
 namespace {
+
+// Whether `read` is the read a step names `input` by: its key, or the end
+// of its key path ("SelectArea[0]", "Info.WidthM").
+bool ReadNamed(const TraceRead& read, const std::string& input) {
+  if (read.key == input || read.path == input) return true;
+  const std::string& path = read.path;
+  if (path.size() <= input.size() || path.compare(path.size() - input.size(), input.size(), input) != 0)
+    return false;
+  const char before = path[path.size() - input.size() - 1];
+  return before == '.' || input[0] == '[';
+}
 
 Json Arguments(const std::vector<QX_TAny>& arguments) {
   Json list = Json::array();
@@ -113,6 +187,34 @@ void ConversionWatch::ItemWritten(const char* section, int jobNumber, const std:
   run->writes.push_back(std::move(write));
 }
 
+void ConversionWatch::ItemDerived(const std::string& key, const std::string& derivation,
+                                  const std::vector<std::string>& inputs) {
+  StepRun* run = Current();
+  if (run == nullptr) return;
+  auto write = std::find_if(run->writes.rbegin(), run->writes.rend(),
+                            [&](const TraceWrite& w) { return w.key == key; });
+  if (write == run->writes.rend()) return;  // the value was empty: nothing was written
+  write->derivation = derivation;
+  write->inputs.clear();
+  // Each input is the last read of that name before the write, in this run
+  // or in a run it started.
+  const size_t self = static_cast<size_t>(run - runs_.data());
+  for (const std::string& input : inputs) {
+    const TraceRead* found = nullptr;
+    for (size_t r = runs_.size(); r-- > self && found == nullptr;) {
+      bool inside = r == self;
+      for (std::optional<size_t> p = runs_[r].parent; !inside && p && *p >= self; p = runs_[*p].parent)
+        inside = *p == self;
+      if (!inside) continue;
+      const auto& reads = runs_[r].reads;
+      auto it = std::find_if(reads.rbegin(), reads.rend(), [&](const TraceRead& read) { return ReadNamed(read, input); });
+      if (it != reads.rend()) found = &*it;
+    }
+    if (found != nullptr && std::find(write->inputs.begin(), write->inputs.end(), found->path) == write->inputs.end())
+      write->inputs.push_back(found->path);
+  }
+}
+
 Json TraceValue(const QX_TAny& value) {
   const QX_TObject* object = value.Object();
   if (const auto* collection = dynamic_cast<const QX_TKeyedCollection*>(object))
@@ -140,6 +242,19 @@ Json TraceCallJson(const TraceCall& call) {
   return entry;
 }
 
+Json TraceWriteJson(const TraceWrite& write) {
+  Json entry = Json::object();
+  entry["section"] = write.section;
+  entry["key"] = write.key;
+  entry["value"] = write.value;
+  if (write.hasCommentField) entry["comment"] = write.comment ? Json(*write.comment) : Json(nullptr);
+  if (!write.derivation.empty()) {
+    entry["derivation"] = write.derivation;
+    entry["inputs"] = write.inputs;
+  }
+  return entry;
+}
+
 Json StepRunJson(const StepRun& run) {
   Json reads = Json::array();
   for (const TraceRead& read : run.reads) {
@@ -154,14 +269,7 @@ Json StepRunJson(const StepRun& run) {
   Json calls = Json::array();
   for (const TraceCall& call : run.calls) calls.push_back(TraceCallJson(call));
   Json writes = Json::array();
-  for (const TraceWrite& write : run.writes) {
-    Json entry = Json::object();
-    entry["section"] = write.section;
-    entry["key"] = write.key;
-    entry["value"] = write.value;
-    if (write.hasCommentField) entry["comment"] = write.comment ? Json(*write.comment) : Json(nullptr);
-    writes.push_back(std::move(entry));
-  }
+  for (const TraceWrite& write : run.writes) writes.push_back(TraceWriteJson(write));
   Json entry = Json::object();
   entry["step"] = run.step;
   entry["job"] = run.job ? Json(*run.job) : Json(nullptr);

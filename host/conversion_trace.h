@@ -17,13 +17,23 @@
 
 namespace t2dhost {
 
-// One lookup in a value that came from the task file.
+// One value read from the task file: a lookup in one of its dictionaries
+// or arrays, or a value handed over outside them (the ticket's own values,
+// the task's, the entry points' arguments, options, template names, shares).
 struct TraceRead {
   std::string path;           // its key path in the task file
   std::optional<Json> value;  // the typed encoding; absent for a key asked for and not there
-  std::string collection;     // the key path of the dictionary or array it was looked up in
-  std::string key;            // the key asked for (empty for an array element)
+  std::string collection;     // the key path of the dictionary or array it was looked up in, or of the
+                              // part of the task file that holds the value ("ticket", "setup", "options")
+  std::string key;            // the key asked for, or the name the converter reads the value by
+                              // ("DeviceName", "pageList"); empty for an array element
 };
+
+// The key path in the task file of a value read outside its collections
+// (QX_IReadObserver::ValueRead): "ticket.deviceName", "setup.pageFlags[0]",
+// "options.DispatcherVersion", "task.templateNames.dgc", "shares[\"/srv/qx\"]".
+// `collection` is set to the part of the file that holds it.
+std::string ValuePath(QX_EValueSource source, const std::string& name, std::string& collection);
 
 // One service request.
 struct TraceCall {
@@ -39,6 +49,10 @@ struct TraceWrite {
   std::string key, value;
   std::optional<std::string> comment;
   bool hasCommentField;  // task and environment items carry none
+  // For a value the step computed: how, and the key paths of the reads
+  // that went into it (empty for a copied value).
+  std::string derivation;
+  std::vector<std::string> inputs;
 };
 
 // One run of a step, in the order the runs started.
@@ -77,6 +91,7 @@ class ConversionWatch final : public T2D_IStepObserver,
   void MemberRead(const QX_TOrigin& collection, const QX_TString& key, const QX_TAny* value) override;
   void MemberFound(const QX_TOrigin& collection, const QX_TString& key) override;
   void ElementRead(const QX_TOrigin& array, size_t position, const QX_TAny& value) override;
+  void ValueRead(QX_EValueSource source, const std::string& name, const QX_TAny* value) override;
 
   void Answered(const QX_TString& service, const QX_TString& method, const std::vector<QX_TAny>& arguments,
                 const QX_TAny& answer) override;
@@ -85,6 +100,8 @@ class ConversionWatch final : public T2D_IStepObserver,
 
   void ItemWritten(const char* section, int jobNumber, const std::string& key, const std::string& value,
                    const char* comment) override;
+  void ItemDerived(const std::string& key, const std::string& derivation,
+                   const std::vector<std::string>& inputs) override;
 
  private:
   struct Open {
@@ -107,6 +124,9 @@ class ConversionWatch final : public T2D_IStepObserver,
   std::vector<StepRun> runs_;
   size_t logSeen_ = 0;
   std::unordered_map<const QX_TOrigin*, std::string> paths_;
+  // The key path and collection of each value read outside the collections,
+  // by its source (one character) and name.
+  std::unordered_map<std::string, std::pair<std::string, std::string>> valuePaths_;
 };
 
 // The typed encoding of a value as a trace shows it: scalars whole; a
@@ -117,6 +137,11 @@ Json TraceValue(const QX_TAny& value);
 // One service request as a step run's "calls" holds it: "service",
 // "method", "arguments", and "answer" or "error".
 Json TraceCallJson(const TraceCall& call);
+
+// One item write as a step run's "writes" holds it: "section", "key",
+// "value", "comment" (not for task and environment items), and for a
+// computed value "derivation" and "inputs".
+Json TraceWriteJson(const TraceWrite& write);
 
 // One step run as the result's "trace" holds it: "step", "job", "parent",
 // "reads", "calls", "writes".

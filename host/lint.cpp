@@ -585,8 +585,11 @@ std::vector<LintFinding> Lint(const TaskFile& file, const Conversion& conversion
     options.trace = true;
     again = std::make_unique<Conversion>(copy, factory, options);
     try {
+      // What is in the data folders now (the first conversion's copies, a
+      // user's files) stays: this conversion removes only what it made.
+      const std::set<std::string> before = FilesBefore(IplDataFolders(copy));
       again->Run();
-      for (const std::string& problem : CleanupTempFiles(again->Task())) (void)problem;
+      for (const std::string& problem : CleanupTempFiles(again->Task(), before)) (void)problem;
       for (const TW_TLogEntry& entry : again->Task().Log())
         if (entry.level >= 2 &&
             logged.count(entry.text + "\n" + entry.step + "\n" + (entry.job ? std::to_string(*entry.job) : "")) == 0)
@@ -759,10 +762,12 @@ FileFindings LintFile(const std::string& path, bool all, const ConverterFactory&
     if (writes) lock.lock();
     ConversionOptions options;
     options.trace = true;
+    const std::set<std::string> before = FilesBefore(IplDataFolders(file));
     Conversion conversion(file, factory, options);
     conversion.Run();
     std::vector<LintFinding> findings = Lint(file, conversion, all, factory);
-    for (const std::string& problem : CleanupTempFiles(conversion.Task())) (void)problem;  // listed in no result
+    // Listed in no result; a file that was there before stays.
+    for (const std::string& problem : CleanupTempFiles(conversion.Task(), before)) (void)problem;
     return FileFindings{name, std::move(findings)};
   } catch (const TaskFileError& e) {
     return FileFindings{name, {Malformed(name, e.what())}};

@@ -17,6 +17,7 @@
 
 #include "conversion.h"
 #include "diagnostics.h"
+#include "explain.h"
 #include "flavour_loader.h"
 #include "lint.h"
 #include "os_file.h"
@@ -201,14 +202,40 @@ int ReadTracedConversion(const std::string& taskFile, const std::string& flavour
   return readOff(session.File(), conversion, streams);
 }
 
+// Whether `text` reads as a key path of the task file rather than as an
+// item: it starts with a part of the task file that holds no items, or it
+// holds an array position.
+bool LooksLikeKeyPath(const std::string& text) {
+  for (const char* root : {"ticket", "options", "shares", "servers", "verbosity", "task.mergeId", "task.templateNames"})
+    if (text.compare(0, std::char_traits<char>::length(root), root) == 0) return true;
+  return text.find('[') != std::string::npos;
+}
+
 int Explain(const std::string& taskFile, const std::string& item, const std::string& flavourPath) {
   return ReadTracedConversion(taskFile, flavourPath,
                               [&](const t2dhost::TaskFile&, const t2dhost::Conversion& conversion,
                                   const t2dhost::StandardStreams& streams) {
-                                bool written = false;
-                                const std::string text = t2dhost::ExplainItem(conversion, item, written);
-                                streams.Out(written ? text : t2dhost::OneLine(text) + "\n");
-                                return written ? kExitConverted : kExitNeverWritten;
+                                // A written item is explained as an item, a text that reads as a
+                                // key path as a key path; when that finds nothing, the other
+                                // reading is tried before the one line of exit status 4.
+                                const bool asPath =
+                                    !t2dhost::NamesWrittenItem(conversion, item) && LooksLikeKeyPath(item);
+                                const auto explain = [&](bool keyPath, bool& found) {
+                                  return keyPath ? t2dhost::ExplainKeyPath(conversion, item, found)
+                                                 : t2dhost::ExplainItem(conversion, item, found);
+                                };
+                                bool found = false;
+                                std::string text = explain(asPath, found);
+                                if (!found) {
+                                  bool other = false;
+                                  std::string otherText = explain(!asPath, other);
+                                  if (other) {
+                                    text = std::move(otherText);
+                                    found = true;
+                                  }
+                                }
+                                streams.Out(found ? text : t2dhost::OneLine(text) + "\n");
+                                return found ? kExitConverted : kExitNeverWritten;
                               });
 }
 
@@ -319,12 +346,15 @@ int main(int argc, char** argv) {
     CLI::App* explain = app.add_subcommand("explain", "Tell how item ITEM got its value: every write of it, with "
                                                       "the step, what the step read and asked, then the final value");
     explain->add_option("TASKFILE", explainTask, "The task file (JSON); - reads it from standard input")->required();
-    explain->add_option("ITEM", explainItem, "SECTION.KEY: setup.rsx, jobs.2.hpos, environment.QX_DATA_FONTS")
+    explain->add_option("ITEM|KEYPATH", explainItem,
+                        "SECTION.KEY: setup.rsx, jobs.2.hpos, environment.QX_DATA_FONTS; or a key path of the task "
+                        "file: ticket.shortId, setup.pageList, shares, "
+                        "ticket.configuration.Masters.M1.Jobs[0].Rotation (every item its value went into)")
         ->required();
     explain->add_option("--flavour", explainFlavour, "Convert with the flavour that the shared library LIB exports")
         ->option_text("LIB.so");
-    explain->footer(Footer(std::string("0 explained, 4 no step wrote the item (one line naming the closest "
-                                       "written items), ") +
+    explain->footer(Footer(std::string("0 explained, 4 no step wrote the item or read the key path (one line "
+                                       "naming the closest written items or read key paths), ") +
                            kConvertExits + "."));
 
     std::vector<std::string> lintPaths;

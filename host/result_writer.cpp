@@ -1,5 +1,6 @@
 #include "result_writer.h"
 
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
@@ -25,9 +26,18 @@ class TextWriter {
 
   std::string& Out() { return out_; }
 
+  // The bytes a text can't be written with as they are: control
+  // characters, quotes, backslashes and all but ASCII (a table: the trace
+  // writes many megabytes of texts).
+  static constexpr std::array<bool, 256> kSerialized = [] {
+    std::array<bool, 256> table{};
+    for (size_t c = 0; c < table.size(); ++c) table[c] = c < 0x20 || c >= 0x7f || c == '"' || c == '\\';
+    return table;
+  }();
+
   void String(const std::string& text) {
     for (unsigned char c : text)
-      if (c < 0x20 || c >= 0x7f || c == '"' || c == '\\') {
+      if (kSerialized[c]) {
         serializer_.dump(Json(text), false, false, 0);
         return;
       }
@@ -351,6 +361,14 @@ class DirectWriter {
              [this](const TraceCall& call) { Pretty(writer_, TraceCallJson(call), 8, true); });
     out_ += ",\n";
     Elements("writes", run.writes, [this](const TraceWrite& write) {
+      if (!write.derivation.empty() && !write.inputs.empty()) {
+        DerivedWrite(write);
+        return;
+      }
+      if (!write.derivation.empty()) {  // all members scalar-like: one line
+        Compact(writer_, TraceWriteJson(write));
+        return;
+      }
       out_ += "{\"section\": ";
       writer_.String(write.section);
       out_ += ", \"key\": ";
@@ -367,6 +385,39 @@ class DirectWriter {
       out_ += '}';
     });
     out_ += "\n    }";
+  }
+
+  // A computed value's write, laid out as FormatJson lays out its JSON form
+  // (TraceWriteJson): one member a line, the inputs on one line.
+  void DerivedWrite(const TraceWrite& write) {
+    const auto member = [this](const char* key, bool first) {
+      out_ += first ? "{\n" : ",\n";
+      out_.append(10, ' ');
+      writer_.String(key);
+      out_ += ": ";
+    };
+    member("section", true);
+    writer_.String(write.section);
+    member("key", false);
+    writer_.String(write.key);
+    member("value", false);
+    writer_.String(write.value);
+    if (write.hasCommentField) {
+      member("comment", false);
+      if (write.comment)
+        writer_.String(*write.comment);
+      else
+        out_ += "null";
+    }
+    member("derivation", false);
+    writer_.String(write.derivation);
+    member("inputs", false);
+    out_ += '[';
+    for (size_t i = 0; i < write.inputs.size(); ++i) {
+      if (i) out_ += ", ";
+      writer_.String(write.inputs[i]);
+    }
+    out_ += "]\n        }";
   }
 
   // "name": [...] of a run, one element a line.

@@ -7,9 +7,11 @@ namespace t2d_ticket {
 namespace {
 
 // The first of `preferred` and `fallback` that `info` holds, as a 32-bit
-// integer.
-std::optional<int32_t> FirstSize(const QX_TDict& info, const char* preferred, const char* fallback) {
+// integer; `used`, when given, is set to its key.
+std::optional<int32_t> FirstSize(const QX_TDict& info, const char* preferred, const char* fallback,
+                                 const char** used) {
   const char* key = info.HasKey(preferred) ? preferred : info.HasKey(fallback) ? fallback : nullptr;
+  if (used != nullptr) *used = key;
   if (key == nullptr) return std::nullopt;
   return T2D_CAST(QX_TInt32, info[key]).Value();
 }
@@ -44,9 +46,13 @@ const QX_TDict* FindMaster(const QX_TDict& parameters, const std::string& master
 
 const QX_TDict& OptionsOf(const QX_TDict& master) { return T2D_CAST(QX_TDict, master["Options"]); }
 
-std::optional<int32_t> PlateWidth(const QX_TDict& info) { return FirstSize(info, "WidthM", "HSize"); }
+std::optional<int32_t> PlateWidth(const QX_TDict& info, const char** key) {
+  return FirstSize(info, "WidthM", "HSize", key);
+}
 
-std::optional<int32_t> PlateHeight(const QX_TDict& info) { return FirstSize(info, "HeightM", "VSize"); }
+std::optional<int32_t> PlateHeight(const QX_TDict& info, const char** key) {
+  return FirstSize(info, "HeightM", "VSize", key);
+}
 
 bool HasTopAndBottomDistortion(const QX_TDict& options) {
   return options.HasKey("HTopDistortion") && options.HasKey("HDownDistortion");

@@ -26,10 +26,11 @@ const QX_TDict& OptionsOf(const QX_TDict& master);
 
 // The plate width in the master's "Info": "WidthM", or else "HSize"; none
 // when neither is there. A value other than a QX_TInt32 raises the illegal
-// cast.
-std::optional<int32_t> PlateWidth(const QX_TDict& info);
+// cast. `key`, when given, is set to the key the size was taken from (null
+// for none).
+std::optional<int32_t> PlateWidth(const QX_TDict& info, const char** key = nullptr);
 // The plate height: "HeightM", or else "VSize"; as PlateWidth.
-std::optional<int32_t> PlateHeight(const QX_TDict& info);
+std::optional<int32_t> PlateHeight(const QX_TDict& info, const char** key = nullptr);
 
 // True when the options give the horizontal distortion apart for the top and
 // the bottom edge: both "HTopDistortion" and "HDownDistortion" are there.

@@ -31,18 +31,8 @@ class QXM_IService {
   virtual QX_TAny Request(const QX_TDict& request) = 0;
 };
 
-// Hears every call and request that a client makes through the registry it
-// was given to (the host's conversion trace). `method` is the remote method,
-// or for a dictionary request its "M" entry; a refused connection is heard
-// as the method "Connect" with the server's name as its argument.
-class QXM_ICallObserver {
- public:
-  virtual ~QXM_ICallObserver() = default;
-  virtual void Answered(const QX_TString& service, const QX_TString& method, const std::vector<QX_TAny>& arguments,
-                        const QX_TAny& answer) = 0;
-  virtual void Failed(const QX_TString& service, const QX_TString& method, const std::vector<QX_TAny>& arguments,
-                      const std::string& error) = 0;
-};
+// The observer of the calls (QXM_ICallObserver) is declared with the other
+// observation points in qx_observation.h.
 
 // The RIP servers a conversion can reach: servers by name, each offering
 // named services. The host (or a test) owns one per conversion, offers the

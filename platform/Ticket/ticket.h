@@ -1,5 +1,6 @@
 // AT_TTicket: the job ticket. The host fills it; the converter reads it
-// through the accessors.
+// through the accessors. Each accessor of the ticket's own values tells the
+// thread's read observer (qx_observation.h) what it answered.
 #pragma once
 
 #include "qxtypes.h"
@@ -10,11 +11,23 @@ class AT_TTicket {
   virtual ~AT_TTicket() = default;
 
   // The device instance that runs the task.
-  virtual QX_TString DeviceName() const { return deviceName_; }
-  virtual QX_TString TaskID() const { return taskId_; }
+  virtual QX_TString DeviceName() const {
+    QX_HeardValue(QX_EValueSource::kTicket, "DeviceName", deviceName_);
+    return deviceName_;
+  }
+  virtual QX_TString TaskID() const {
+    QX_HeardValue(QX_EValueSource::kTicket, "TaskID", taskId_);
+    return taskId_;
+  }
   // The short identifier (setup item "ShortID", CIP3 file names).
-  virtual QX_TString ShortID() const { return shortId_; }
-  virtual QX_TUserInfo UserInfo() const { return userInfo_; }
+  virtual QX_TString ShortID() const {
+    QX_HeardValue(QX_EValueSource::kTicket, "ShortID", shortId_);
+    return shortId_;
+  }
+  virtual QX_TUserInfo UserInfo() const {
+    QX_HeardValue(QX_EValueSource::kTicket, "UserInfo", userInfo_);
+    return userInfo_;
+  }
   // The ticket parameter dictionary ("Masters", "CipParameters", ...).
   virtual QX_TDict& Configuration() { return configuration_; }
   // The work dictionary ("ResultsFromPreviousTask", "Inputfolder").

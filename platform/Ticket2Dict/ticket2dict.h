@@ -25,16 +25,8 @@ class CStringKeyDict {
   std::vector<std::pair<std::string, CUnivType>> items_;
 };
 
-// Hears every item written into a converter's output dictionary (the host's
-// conversion trace): into the named `section`, or, when `section` is null,
-// into the section of job `jobNumber`. `comment` is null when none was
-// passed.
-class CTicket2Dict_IWriteObserver {
- public:
-  virtual ~CTicket2Dict_IWriteObserver() = default;
-  virtual void ItemWritten(const char* section, int jobNumber, const std::string& key, const std::string& value,
-                           const char* comment) = 0;
-};
+// The observer of the item writes (CTicket2Dict_IWriteObserver) is declared
+// with the other observation points in qx_observation.h.
 
 class CTicket2Dict {
  public:
@@ -65,6 +57,15 @@ class CTicket2Dict {
   const CParamDict& Dictionary() const { return dict_; }
   // The observer of the item writes (null: none; not owned).
   void SetWriteObserver(CTicket2Dict_IWriteObserver* observer) { writeObserver_ = observer; }
+  // Whether someone hears the writes: a step builds the derivation of an
+  // item it computed only then, so that no one pays for it otherwise.
+  bool Deriving() const { return writeObserver_ != nullptr; }
+  // How the running step computed item `key`, which it has just written,
+  // for the observer (nothing without one); `inputs` as
+  // CTicket2Dict_IWriteObserver::ItemDerived.
+  void Derived(const std::string& key, const std::string& derivation, const std::vector<std::string>& inputs) const {
+    if (writeObserver_ != nullptr) writeObserver_->ItemDerived(key, derivation, inputs);
+  }
   TW_TTask& Task() const { return *task_; }
 
   // The verbosity setting: the converter logs its success notices only when

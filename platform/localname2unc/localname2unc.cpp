@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "os_text.h"
+#include "qxtypes.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ LocalName2UNC_TShares::LocalName2UNC_TShares(const std::vector<std::pair<std::st
   for (const auto& entry : shares) {
     std::string folder = entry.first;
     while (!folder.empty() && IsSeparator(folder.back())) folder.pop_back();
-    shares_.push_back(Share{folder, entry.second});
+    shares_.push_back(Share{folder, entry.second, entry.first});
   }
 }
 
@@ -30,6 +31,14 @@ bool LocalName2UNC_TShares::Lookup(const std::string& path, std::string& unc) co
     // so that "/srv/qxdata" does not lie on "/srv/qx".
     if (path.size() != folder.size() && !IsSeparator(path[folder.size()])) continue;
     if (best == nullptr || folder.size() > best->folder.size()) best = &share;
+  }
+  if (QX_IReadObserver* observer = QX_TReadObserverBinding::Current()) {
+    if (best == nullptr) {
+      observer->ValueRead(QX_EValueSource::kShare, path, nullptr);
+    } else {
+      const QX_TAny share(QX_TString(best->unc));
+      observer->ValueRead(QX_EValueSource::kShare, best->given, &share);
+    }
   }
   if (best == nullptr) return false;
   unc = best->unc + path.substr(best->folder.size());

@@ -17,7 +17,9 @@ class LocalName2UNC_TShares {
   // The UNC form of `path` (UTF-8) when it lies on a shared folder: the path
   // is the folder itself or continues it after a '/' or '\'; the longest
   // such folder wins; the rest of the path follows the share with every '/'
-  // turned into '\'. False when it lies on none.
+  // turned into '\'. False when it lies on none. The thread's read observer
+  // (qx_observation.h) hears the folder found, as it was given, or the path
+  // as absent.
   bool Lookup(const std::string& path, std::string& unc) const;
 
   // Binds a table to the calling thread while it lives; the previous binding
@@ -39,6 +41,7 @@ class LocalName2UNC_TShares {
   struct Share {
     std::string folder;  // without trailing separators; "" for the root folder
     std::string unc;
+    std::string given;  // the folder as it was given
   };
   std::vector<Share> shares_;
 };

@@ -7,15 +7,17 @@
 // Origins serve two things, both off the hot path:
 // - a failed checked conversion of a looked-up value names the key and its
 //   key path (QX_TLookup);
-// - a read observer bound to the calling thread hears every lookup in a
-//   collection with an origin (found or absent), which the host's conversion
-//   trace records. Without an observer a lookup costs one pointer test more.
+// - a read observer bound to the calling thread (qx_observation.h) hears
+//   every lookup in a collection with an origin (found or absent), which the
+//   host's conversion trace records. Without an observer a lookup costs one pointer test more.
 #pragma once
 
 #include <cstddef>
 #include <deque>
 #include <memory>
 #include <string>
+
+#include "qx_observation.h"
 
 class QX_TAny;
 class QX_TString;
@@ -68,31 +70,3 @@ class QX_TOrigins {
   std::deque<QX_TOrigin> places_;  // a deque: places never move
 };
 
-// Hears the lookups in collections that have an origin, on the thread it is
-// bound to. The value is null for a key asked for and not there (a presence
-// test that answered false, or a read of a missing key); a presence test that
-// answered true is heard as MemberFound.
-class QX_IReadObserver {
- public:
-  virtual ~QX_IReadObserver() = default;
-  virtual void MemberRead(const QX_TOrigin& collection, const QX_TString& key, const QX_TAny* value) = 0;
-  virtual void MemberFound(const QX_TOrigin& collection, const QX_TString& key) = 0;
-  virtual void ElementRead(const QX_TOrigin& array, size_t position, const QX_TAny& value) = 0;
-};
-
-// Binds a read observer to the calling thread while it lives (the previous
-// one is restored after). A conversion runs on one thread, so the lookups of
-// two conversions on two threads reach their own observers.
-class QX_TReadObserverBinding {
- public:
-  explicit QX_TReadObserverBinding(QX_IReadObserver* observer);
-  ~QX_TReadObserverBinding();
-  QX_TReadObserverBinding(const QX_TReadObserverBinding&) = delete;
-  QX_TReadObserverBinding& operator=(const QX_TReadObserverBinding&) = delete;
-
-  // The observer bound to the calling thread, or null.
-  static QX_IReadObserver* Current();
-
- private:
-  QX_IReadObserver* previous_;
-};

@@ -7,6 +7,7 @@
 #include "qx_keyed.h"
 #include "qx_lookup.h"
 #include "qx_object.h"
+#include "qx_observation.h"
 #include "qx_origin.h"
 #include "qx_scalars.h"
 #include "qx_string.h"

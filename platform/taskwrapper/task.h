@@ -43,7 +43,10 @@ class TW_TTask {
   // the task ends.
   virtual TW_TTask& RegisterTempFile(const QX_TURL& url, bool keep);
   // The task's merge identifier.
-  virtual QX_TString MergeID() const { return mergeId_; }
+  virtual QX_TString MergeID() const {
+    QX_HeardValue(QX_EValueSource::kTask, "MergeID", mergeId_);
+    return mergeId_;
+  }
 
   void SetMergeID(const QX_TString& id) { mergeId_ = id; }
   // The step and job that the entries logged from now on are stamped with

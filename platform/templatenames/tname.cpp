@@ -29,9 +29,19 @@ bool TName::Resolve(const QX_TString& text, QX_TString& result) const {
     if (in[i] == '<') {
       const size_t close = in.find_first_of("<>", i + 1);
       if (close != std::string::npos && in[close] == '>' && close > i + 1) {
-        auto it = index_.find(in.substr(i + 1, close - i - 1));
-        if (it == index_.end()) return false;
+        const std::string name = in.substr(i + 1, close - i - 1);
+        auto it = index_.find(name);
+        QX_IReadObserver* observer = QX_TReadObserverBinding::Current();
+        if (it == index_.end()) {
+          if (observer != nullptr) observer->ValueRead(QX_EValueSource::kTemplateName, name, nullptr);
+          return false;
+        }
         const auto& value = entries_[it->second].value;
+        if (observer != nullptr) {
+          // A name defined without a value is heard as the illegal value.
+          const QX_TAny heard = value ? *value : QX_TAny();
+          observer->ValueRead(QX_EValueSource::kTemplateName, name, &heard);
+        }
         if (value) {
           if (auto* s = dynamic_cast<const QX_TString*>(value->Object()))
             out += s->Str();

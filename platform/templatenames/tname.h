@@ -2,7 +2,8 @@
 // value (a text or a URL). Resolving a text replaces every placeholder
 // "<name>" by the value of the defined name (a URL by its text form; a name
 // without a value by the empty text), in one pass: inserted values are not
-// resolved again.
+// resolved again. Each name a placeholder asks for is heard by the thread's
+// read observer (qx_observation.h).
 #pragma once
 
 #include <optional>

@@ -47,6 +47,7 @@ void CTicket2Dict_msbasetask::AddJobInfo_noPreviews(AT_TTicket& ticket, QX_TDict
     const bool pdfClass = options.HasKey("FileType") &&
                           T2D_CAST(QX_TString, options["FileType"]).CompareWith("PDF-class", true) == 0;
 
+    HeardOption("DispatcherVersion", dispatcherVersion);
     if (dispatcherVersion == -1) Task().LogMessage(1, "DispatcherVersion not specified");
 
     std::string value;

@@ -4,6 +4,7 @@
 // shape and the screening family; then the job inks and the ink selection.
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "fs_tproxy.h"
@@ -73,8 +74,13 @@ void CTicket2Dict_msbasetask::AddJobInfoGlobal(AT_TTicket& ticket, QX_TDict& job
   }
 
   // Rotation in quarter turns, truncated toward zero.
-  const int32_t rotation = job.HasKey("Rotation") ? T2D_CAST(QX_TInt32, job["Rotation"]).Value() : 0;
+  const bool rotated = job.HasKey("Rotation");
+  const int32_t rotation = rotated ? T2D_CAST(QX_TInt32, job["Rotation"]).Value() : 0;
   write("rot", Format("%d", static_cast<int>(rotation / 90)), kAdded);
+  if (Deriving())
+    Derived("rot", Format("Rotation %d / 90 = %d; quarter turns, truncated toward zero%s", static_cast<int>(rotation),
+                          static_cast<int>(rotation / 90), rotated ? "" : " (no \"Rotation\": 0)"),
+            {"Rotation"});
 
   RunStep("AddPositionInfo", [&] { AddPositionInfo(ticket, job, jobNumber); });
 
@@ -99,11 +105,13 @@ void CTicket2Dict_msbasetask::AddJobInfoGlobal(AT_TTicket& ticket, QX_TDict& job
   }
 
   // A single page, unless the host selects pages itself.
+  HeardPageFlags();
   if (job.HasKey("Page") && (pageFlag2 == 0 || pageFlag1 == 0))
     write("page", Format("%d", static_cast<int>(T2D_CAST(QX_TInt32, job["Page"]).Value())), kAdded);
 
   // The host's page selection.
   if (pageFlag1 == 1 && pageFlag2 == 1) {
+    HeardArgument("pageList", pageList);
     if (pageFlag4 == 0) {
       if (pageList[0] == '\0') {
         AddItemSetup("omode", "multipage", "Changed because all pages should be in output");
@@ -207,9 +215,14 @@ void CTicket2Dict_msbasetask::AddJobInfoGlobal(AT_TTicket& ticket, QX_TDict& job
   // Inks and ink selection.
   t2d_job::InkHooks hooks;
   hooks.buildEntry = [this](QX_TDict& ink, int index, char* key, char* entry, bool isPdf) {
+    inkEntryDerivation.clear();
     RunStep("Ink2IniEntry", [&] { Ink2IniEntry(ink, index, key, entry, isPdf); });
   };
-  hooks.writeItem = [this, jobNumber](const char* key, const char* entry) { AddItemJob(jobNumber, key, entry, ""); };
+  hooks.writeItem = [this, jobNumber](const char* key, const char* entry) {
+    AddItemJob(jobNumber, key, entry, "");
+    if (Deriving() && !inkEntryDerivation.empty() && std::strcmp(key, "inksel") != 0)
+      Derived(key, inkEntryDerivation, inkEntryInputs);
+  };
   hooks.log = [this](int level, const char* text) { Task().LogMessage(level, text); };
   hooks.fail = [this](const char* sentence, const char* problem) { Fail(kStep, sentence, problem); };
   t2d_job::AddJobInks(hooks, job, jobFlag, jobArray, isPdfJob);

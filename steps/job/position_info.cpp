@@ -3,8 +3,10 @@
 // selected area and (in AddPositionInfo) the master's distortion factors.
 // Lengths arrive as integers and are written divided by 254.0.
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ticket2dict_msbasetask.h"
 #include "../ticket_rules.h"
@@ -21,6 +23,7 @@ struct Placement {
   int32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;  // selected area: top, left, bottom, right
   bool areaSet = false;
   double top = 0, bottom = 0, left = 0, right = 0;
+  int32_t rotation = 0;
   int32_t quarterTurns = 0;
   double vScale = 1.0, hScale = 1.0;
   int32_t width = 0, height = 0;
@@ -53,7 +56,8 @@ void ReadMargins(const QX_TDict& job, Placement& p) {
 
 void ReadTurnsAndScales(const QX_TDict& job, Placement& p) {
   // Truncates toward zero: -89 is no turn, -90 one turn back.
-  p.quarterTurns = IntOr(job, "Rotation", 0) / 90;
+  p.rotation = IntOr(job, "Rotation", 0);
+  p.quarterTurns = p.rotation / 90;
   p.vScale = ScaleOr(job, "VScale");
   p.hScale = ScaleOr(job, "HScale");
 }
@@ -123,6 +127,107 @@ double VerticalPosition(const Placement& p, double y, double vd) {
   }
 }
 
+// ---- Derivations (built only when someone hears the writes) ----------------
+
+std::string Number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.15g", value);
+  return text;
+}
+
+// The crop of one edge as the derivation names it, with the keys it reads.
+struct CropTerm {
+  std::string text;  // "SelectArea[1] 100", "(HSize 215900 - SelectArea[3] 200000)"
+  std::vector<std::string> inputs;
+};
+
+CropTerm CropOf(const Placement& p, char edge) {
+  switch (edge) {
+    case 't': return {"SelectArea[0] " + Number(p.s0), {"SelectArea[0]"}};
+    case 'l': return {"SelectArea[1] " + Number(p.s1), {"SelectArea[1]"}};
+    case 'r':
+      return {"(HSize " + Number(p.width) + " - SelectArea[3] " + Number(p.s3) + ")", {"HSize", "SelectArea[3]"}};
+    default:
+      return {"(VSize " + Number(p.height) + " - SelectArea[2] " + Number(p.s2) + ")", {"VSize", "SelectArea[2]"}};
+  }
+}
+
+// How hpos or vpos came out: the formula with its numbers, the result, and
+// the rule that chose the leading margin. `factor` is null for the form
+// without distortion. Its words are the ticket's keys, so that the numbers
+// read in order reproduce the value.
+std::string PositionDerivation(const Placement& p, bool horizontal, int32_t position, const char* factor,
+                               double factorValue, double result, std::vector<std::string>& inputs) {
+  static constexpr struct {
+    const char* margin;
+    const char* marginKey;
+    bool hScale;
+    char edge;
+  } kHorizontal[] = {{"left", "LeftMargin", true, 'l'},
+                     {"top", "TopMargin", false, 't'},
+                     {"right", "RightMargin", true, 'r'},
+                     {"bottom", "BottomMargin", false, 'b'}},
+    kVertical[] = {{"top", "TopMargin", false, 't'},
+                   {"right", "RightMargin", true, 'r'},
+                   {"bottom", "BottomMargin", false, 'b'},
+                   {"left", "LeftMargin", true, 'l'}};
+  const char* positionKey = horizontal ? "HPos" : "VPos";
+  inputs = {positionKey, "Rotation"};
+  const std::string turn = "Rotation " + std::to_string(p.rotation) + " is " + std::to_string(p.quarterTurns) +
+                           (p.quarterTurns == 1 || p.quarterTurns == -1 ? " quarter turn" : " quarter turns");
+  if (p.quarterTurns < 0 || p.quarterTurns > 3)
+    return std::string(positionKey) + " " + Number(position) + " / 254 = " + Number(result / kLengthUnit) +
+           "; " + turn + ", none of 0 to 3: the plain position, without margin, scale, distortion or crop";
+
+  const auto& rule = (horizontal ? kHorizontal : kVertical)[p.quarterTurns];
+  const double margin = rule.edge == 't' ? p.top : rule.edge == 'b' ? p.bottom : rule.edge == 'l' ? p.left : p.right;
+  const char* scaleKey = rule.hScale ? "HScale" : "VScale";
+  inputs.push_back(rule.marginKey);
+  inputs.push_back(scaleKey);
+  std::string text = "(" + std::string(positionKey) + " " + Number(position) + " + " + scaleKey + " " +
+                     Number(rule.hScale ? p.hScale : p.vScale) + " * " + rule.marginKey + " " + Number(margin) + ")";
+  if (factor != nullptr) {
+    text += " * " + std::string(factor) + " " + Number(factorValue);
+    inputs.push_back(factor);
+  }
+  std::string crop;
+  if (Cropped(p)) {
+    const CropTerm term = CropOf(p, rule.edge);
+    text = "(" + text + " - " + term.text + ")";
+    inputs.insert(inputs.end(), term.inputs.begin(), term.inputs.end());
+    crop = "; cropped to the \"SelectArea\": its " + std::string(rule.margin) + " crop is taken off";
+  } else {
+    crop = p.areaSet ? "; not cropped: the job has no width or height" : "; not cropped: no \"SelectArea\"";
+  }
+  return text + " / 254 = " + Number(result / kLengthUnit) + "; " + turn + ": the " + rule.margin +
+         " margin leads" + crop;
+}
+
+// The derivations of the four margins and of hpos and vpos, for whoever
+// hears the writes. `hFactor` and `vFactor` name the distortion factors (null
+// in the form without distortion).
+void DerivePlacement(const CTicket2Dict& converter, const Placement& p, int32_t hPos, int32_t vPos,
+                     const char* hFactor, double hd, const char* vFactor, double vd, double hpos, double vpos) {
+  const struct {
+    const char* item;
+    const char* key;
+    double value;
+  } margins[] = {{"job_mtop", "TopMargin", p.top},
+                 {"job_mbot", "BottomMargin", p.bottom},
+                 {"job_mlft", "LeftMargin", p.left},
+                 {"job_mrit", "RightMargin", p.right}};
+  for (const auto& margin : margins)
+    converter.Derived(margin.item,
+                      std::string(margin.key) + " " + Number(margin.value) + " / 254 = " +
+                          Number(margin.value / kLengthUnit) + "; the margin in inches, whatever the rotation",
+                      {margin.key});
+  std::vector<std::string> inputs;
+  std::string text = PositionDerivation(p, true, hPos, hFactor, hd, hpos, inputs);
+  converter.Derived("hpos", text, inputs);
+  text = PositionDerivation(p, false, vPos, vFactor, vd, vpos, inputs);
+  converter.Derived("vpos", text, inputs);
+}
+
 }  // namespace
 
 void CTicket2Dict_msbasetask::AddPositionInfo(AT_TTicket& ticket, QX_TDict& job, int jobNumber) {
@@ -152,10 +257,20 @@ void CTicket2Dict_msbasetask::AddPositionInfo(AT_TTicket& ticket, QX_TDict& job,
 
   if (const std::optional<std::string> problem = CropOutsideRange(p))
     Fail(kStep, Format("CTicket2Dict_msbasetask::%s - %s", kStep, problem->c_str()).c_str(), *problem);
-  const double hpos = HorizontalPosition(p, IntOr(job, "HPos", 0), hd);
+  const int32_t hPos = IntOr(job, "HPos", 0);
+  const double hpos = HorizontalPosition(p, hPos, hd);
   AddItemJob(jobNumber, "hpos", Format("%.15g", hpos / kLengthUnit).c_str(), comment.c_str());
-  const double vpos = VerticalPosition(p, IntOr(job, "VPos", 0), vd);
+  const int32_t vPos = IntOr(job, "VPos", 0);
+  const double vpos = VerticalPosition(p, vPos, vd);
   AddItemJob(jobNumber, "vpos", Format("%.15g", vpos / kLengthUnit).c_str(), comment.c_str());
+  if (Deriving()) {
+    // A factor the position did not take is left out of the formula. These
+    // lookups only describe the step: no one hears them.
+    const QX_TReadObserverBinding quiet(nullptr);
+    const bool hApplied = options.HasKey("HDistortion") && !(hd == 1.0 && t2d_ticket::HasTopAndBottomDistortion(options));
+    DerivePlacement(*this, p, hPos, vPos, hApplied ? "HDistortion" : nullptr, hd,
+                    options.HasKey("VDistortion") ? "VDistortion" : nullptr, vd, hpos, vpos);
+  }
 }
 
 void CTicket2Dict_msbasetask::AddPositionInfo_setButNoDistortion(AT_TTicket&, QX_TDict& job, int jobNumber) {
@@ -175,8 +290,11 @@ void CTicket2Dict_msbasetask::AddPositionInfo_setButNoDistortion(AT_TTicket&, QX
   if (const std::optional<std::string> problem = CropOutsideRange(p))
     Fail(kStep, Format("CTicket2Dict_msbasetask::%s - %s", kStep, problem->c_str()).c_str(), *problem);
 
-  const double hpos = HorizontalPosition(p, IntOr(job, "HPos", 0), 1.0);
+  const int32_t hPos = IntOr(job, "HPos", 0);
+  const double hpos = HorizontalPosition(p, hPos, 1.0);
   AddItemJob(jobNumber, "hpos", Format("%.15g", hpos / kLengthUnit).c_str(), comment);
-  const double vpos = VerticalPosition(p, IntOr(job, "VPos", 0), 1.0);
+  const int32_t vPos = IntOr(job, "VPos", 0);
+  const double vpos = VerticalPosition(p, vPos, 1.0);
   AddItemJob(jobNumber, "vpos", Format("%.15g", vpos / kLengthUnit).c_str(), comment);
+  if (Deriving()) DerivePlacement(*this, p, hPos, vPos, nullptr, 1.0, nullptr, 1.0, hpos, vpos);
 }

@@ -56,6 +56,7 @@ OutputName FixedOrJobName(TW_TTask& task, const QX_TString& fileName, const QX_T
   if (!differ) return OutputName{Quoted(fixed ? fileName.Str() : baseName), false};
 
   const std::string mergeId = task.MergeID().Str();
+  QX_HeardValue(QX_EValueSource::kArgument, "filmIndex", QX_TInt32(filmIndex));
   const std::string film = std::to_string(filmIndex);
   if (fixed) return OutputName{Quoted(fileName.Str() + "_Merge_ID" + mergeId + "_Film" + film), true};
   return OutputName{Quoted("Merge_ID" + mergeId + "_Film" + film), true};

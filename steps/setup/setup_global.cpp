@@ -48,17 +48,28 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
   }
 
   // Plate scales without distortion: the plate size in inches.
-  if (const std::optional<int32_t> width = t2d_ticket::PlateWidth(info)) {
+  const char* widthKey = nullptr;
+  if (const std::optional<int32_t> width = t2d_ticket::PlateWidth(info, &widthKey)) {
     if (*width == 0) Fail(kStep, "qxmsm.invalidplatesizes", "invalid plate sizes (horizontal)");
-    if (*width > 0) AddItemSetup("rsx", Format("%.15g", *width / 254.0).c_str(), kComment);
+    if (*width > 0) {
+      AddItemSetup("rsx", Format("%.15g", *width / 254.0).c_str(), kComment);
+      if (Deriving()) t2d_setup::DerivePlateScale(*this, "rsx", widthKey, *width, nullptr, std::nullopt, *width / 254.0);
+    }
   }
-  if (const std::optional<int32_t> height = t2d_ticket::PlateHeight(info)) {
+  const char* heightKey = nullptr;
+  if (const std::optional<int32_t> height = t2d_ticket::PlateHeight(info, &heightKey)) {
     if (*height == 0) Fail(kStep, "qxmsm.invalidplatesizes", "invalid plate sizes (vertical)");
-    if (*height > 0) AddItemSetup("rsy", Format("%.15g", *height / 254.0).c_str(), kComment);
+    if (*height > 0) {
+      AddItemSetup("rsy", Format("%.15g", *height / 254.0).c_str(), kComment);
+      if (Deriving())
+        t2d_setup::DerivePlateScale(*this, "rsy", heightKey, *height, nullptr, std::nullopt, *height / 254.0);
+    }
   }
 
-  if (options.HasKey("Resolution"))
+  if (options.HasKey("Resolution")) {
     AddItemSetup("res", Format("%.15g", options["Resolution"].AsDouble()).c_str(), kComment);
+    if (Deriving()) Derived("res", "the output resolution \"Resolution\" as it is", {"Resolution"});
+  }
 
   // CT resampling at the working resolution: the output resolution, the
   // highest sampling, or (automatic) the output resolution divided by a
@@ -72,17 +83,31 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
     if (resolution > 0) {
       if (mode.CompareWith("output", true) == 0) {
         AddItemSetup("ctres", Format("%.15g", resolution).c_str(), kComment);
+        if (Deriving())
+          Derived("ctres", Format("%s %.15g; \"CTResampling\" \"Output\": the output resolution", resolutionKey, resolution),
+                  {"CTResampling", resolutionKey});
       } else if (mode.CompareWith("highest", true) == 0) {
         AddItemSetup("ct_sample", "1", kComment);
         AddItemSetup("ctscalefilter", "NONE", kComment);
       } else if (mode.CompareWith("automatic", true) == 0) {
         if (resolution < 1000.0) {
           AddItemSetup("ctres", Format("%.15g", resolution).c_str(), kComment);
+          if (Deriving())
+            Derived("ctres",
+                    Format("%s %.15g; \"CTResampling\" \"Automatic\" below 1000: the output resolution", resolutionKey,
+                           resolution),
+                    {"CTResampling", resolutionKey});
         } else if (resolution / 1000.0 < 2147483648.0) {
           // factor >= 1 and resolution < 1000 * (factor + 1), so the quotient
           // lies below 2000 and fits.
           const int factor = static_cast<int>(resolution / 1000.0);
           AddItemSetup("ctres", Format("%i", static_cast<int>(resolution / factor)).c_str(), kComment);
+          if (Deriving())
+            Derived("ctres",
+                    Format("%s %.15g / %d = %i; \"CTResampling\" \"Automatic\": divided by the whole number of "
+                           "thousands in it, to below 2000, the fraction dropped",
+                           resolutionKey, resolution, factor, static_cast<int>(resolution / factor)),
+                    {"CTResampling", resolutionKey});
         } else {
           Task().LogMessage(1, Format("%s - the resolution %.15g is too large for the automatic \"CTResampling\"; "
                                       "no \"ctres\" is written",
@@ -93,12 +118,22 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
     }
   }
 
+  HeardPageFlags();
   const bool multipage = pageFlag1 != 0 && pageFlag2 != 0 && pageFlag3 != 1 && pageFlag4 != 1;
   AddItemSetup("omode", multipage ? "multipage" : "mrg", kComment);
+  if (Deriving())
+    Derived("omode",
+            Format("pageFlag1 %d, pageFlag2 %d, pageFlag3 %d, pageFlag4 %d: %s", pageFlag1, pageFlag2, pageFlag3,
+                   pageFlag4,
+                   multipage ? "multipage, since pageFlag1 and pageFlag2 are set and neither pageFlag3 nor pageFlag4 is 1"
+                             : "mrg, since multipage needs pageFlag1 and pageFlag2 set and neither pageFlag3 nor "
+                               "pageFlag4 1"),
+            {"pageFlag1", "pageFlag2", "pageFlag3", "pageFlag4"});
 
   if (options.HasKey("Copies")) {
     const std::string copies = Format("%d", static_cast<int>(T2D_CAST(QX_TUInt16, options["Copies"]).Value()));
     AddItemSetup("copies", copies.c_str(), kComment);
+    if (Deriving()) Derived("copies", "\"Copies\" " + copies + " as a number", {"Copies"});
     AddItemSetup("numcopies", copies.c_str(), kComment);
   }
   if (options.HasKey("Duplex") && options["Duplex"].AsBool()) AddItemSetup("duplex", "1", kComment);
@@ -119,6 +154,8 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
 
   if (options.HasKey("GenerateCIP")) AddItemSetup("cip", options["GenerateCIP"].AsBool() ? "1" : "0", kComment);
 
+  HeardArgument("optimizedExposure", optimizedExposure);
+  HeardArgument("filmIndex", filmIndex);
   if (optimizedExposure != 0) AddItemSetup("mstr_mode", "multipleseparation", "Optimized exposure");
   if (filmIndex != 0) AddItemSetup("reuse", "1", "Clustered exposure");
 

@@ -1,7 +1,10 @@
 // The rules that more than one setup step follows: the job count of the
 // task and the placeholders kept in the template names.
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "setup_shared.h"
 #include "ticket2dict_msbasetask.h"
@@ -48,6 +51,29 @@ void KeepPlaceholders(TName& names, std::initializer_list<const char*> templateN
     if (placeholder == nullptr) throw std::logic_error(std::string("no placeholder for the template name ") + name);
     SetIfDefined(names, name, placeholder);
   }
+}
+
+void DerivePlateScale(const CTicket2Dict& converter, const char* item, const char* sizeKey, int32_t size,
+                      const char* factorKey, std::optional<double> factor, double scale) {
+  const bool height = std::strcmp(item, "rsy") == 0;
+  std::string text = std::string(sizeKey) + " " + std::to_string(size) + " / 254";
+  std::vector<std::string> inputs = {std::string("Info.") + sizeKey};
+  if (factor) {
+    char number[32];
+    std::snprintf(number, sizeof number, "%.15g", *factor);
+    text += " * " + std::string(factorKey) + " " + number;
+    inputs.push_back(factorKey);
+  }
+  char result[32];
+  std::snprintf(result, sizeof result, "%.15g", scale);
+  text += " = " + std::string(result) + "; the plate " + (height ? "height" : "width") + " in inches";
+  if (factor)
+    text += std::string(" times the ") + (height ? "vertical" : "horizontal") + " distortion";
+  else if (factorKey != nullptr)
+    text += " (no \"" + std::string(factorKey) + "\")";
+  else
+    text += ", without distortion";
+  converter.Derived(item, text, inputs);
 }
 
 }  // namespace t2d_setup

@@ -4,12 +4,15 @@
 // naming of the global setup.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "qxtypes.h"
 #include "task.h"
 #include "ticket.h"
+#include "ticket2dict.h"
 
 class CFSProxy;
 
@@ -72,6 +75,12 @@ struct OutputName {
 // CheckFailure for the naming checks; other errors (a job entry of the wrong
 // type, a missing "JobName" in the template case, a missing
 // "ResultsFromPreviousTask") pass to the caller.
+// The derivation of plate scale `item` ("rsx", "rsy") for whoever hears
+// the writes: the size under `sizeKey` of the master's "Info" in inches,
+// times `factor` (the option `factorKey`) when there is one.
+void DerivePlateScale(const CTicket2Dict& converter, const char* item, const char* sizeKey, int32_t size,
+                      const char* factorKey, std::optional<double> factor, double scale);
+
 OutputName MakeOutputName(AT_TTicket& ticket, TW_TTask& task, CFSProxy& cfs, const QX_TString& fileName,
                           const QX_TDict& master, int filmIndex);
 

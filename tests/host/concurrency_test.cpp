@@ -38,7 +38,8 @@ TEST(Concurrency, ConversionsSideBySideGiveTheirSingleResults) {
   hosttest::TempDir dir;
   const fs::path examples = fs::path(T2D_SOURCE_DIR) / "examples";
   fs::copy(examples / "cip3-ipl", dir.File("cip3-ipl"));
-  const Task tasks[] = {{"typical", false}, {"multi-job", false}, {"cip3", false}, {"typical", true}};
+  const Task tasks[] = {{"typical", false}, {"multi-job", false}, {"cip3", false}, {"typical", true},
+                        {"multi-job", true}};
   std::vector<t2dhost::TaskFile> files;
   std::vector<std::string> alone;
   testing::internal::CaptureStdout();  // the IPL proxy's connection lines

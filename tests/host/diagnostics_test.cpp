@@ -104,7 +104,7 @@ TEST(Explain, HistoryOfAnItemAndAnItemNeverWritten) {
   EXPECT_EQ(run.exitCode, 4);
   EXPECT_EQ(run.out, "setup.omod was never written; the written items of setup closest to it: setup.omode, "
                      "setup.rsx, setup.rsy\n");
-  EXPECT_EQ(hosttest::Run({"explain", Example("typical"), "jobs"}).exitCode, 4);
+  EXPECT_EQ(hosttest::Run({"explain", Example("typical"), "nothing"}).exitCode, 4);
 }
 
 TEST(Lint, MisspellingsWarnExtraKeysDoNot) {

@@ -163,6 +163,9 @@ TEST_F(FileSafety, TestWritesOnlyBesideItsTasksAndLeavesWhatItDidNotMake) {
   EXPECT_TRUE(fs::exists(dir.File("ipl/PressConfig.datC7.dat"))) << "a file that was there stays";
   EXPECT_FALSE(fs::exists(dir.File("ipl/PlateSettings.iniC7.ini"))) << "a copy the run made goes";
   EXPECT_NE(run.err.find("it was there before the conversion"), std::string::npos) << run.err;
+  hosttest::Run({"lint", dir.File("here.json")});
+  hosttest::Run({"report", dir.File("here.json"), "-o", dir.File("here.html")});
+  EXPECT_TRUE(fs::exists(dir.File("ipl/PressConfig.datC7.dat"))) << "lint and report leave it too";
 
   // An expected result that links out of the folder is not written through.
   const std::string expected = outside.File("notes.txt");

@@ -214,6 +214,7 @@ TEST_F(GlobalJobInfoTest, PageListBound) {
       "CTicket2Dict_msbasetask::AddJobInfoGlobal - the value of \"rd_s_PAGELIST\" is 1000 characters long; at most "
       "999 are allowed";
   EXPECT_EQ(RunFailing(), sentence);
+  ASSERT_FALSE(task.Log().empty());
   EXPECT_EQ(task.Log().back().text, sentence);
   EXPECT_EQ(task.Log().back().level, 2);
   EXPECT_EQ(Value("rd_s_PAGELIST").size(), 999u);  // the earlier run's value stays

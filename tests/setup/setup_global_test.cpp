@@ -51,6 +51,16 @@ TEST_F(SetupGlobalTest, EveryItemInOrder) {
   EXPECT_TRUE(Log().empty());
 }
 
+// The global step's own plate scales, as a failing later setup step leaves
+// them: every digit of a size that is no whole number of hundredths of an inch.
+TEST_F(SetupGlobalTest, PlateScalesKeepEveryDigit) {
+  ServeConfig();
+  SetInfo(Dict({{"WidthM", QX_TInt32(2541)}, {"HeightM", QX_TInt32(2541)}}));
+  RunGlobal();
+  EXPECT_EQ(Setup().at(2), (Written{"rsx", "10.003937007874", kBy}));
+  EXPECT_EQ(Setup().at(3), (Written{"rsy", "10.003937007874", kBy}));
+}
+
 TEST_F(SetupGlobalTest, MinimalMaster) {
   ServeConfig();
   ticket.SetShortID("");

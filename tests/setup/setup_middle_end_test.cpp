@@ -179,6 +179,9 @@ TEST_F(SetupEndTest, HorizontalScaleAndDistortion) {
        Dict({{"VDistortion", QX_TDouble(0.999)}}),
        {{"rsy", "9.99", "rsy (bringing distortion into account)"}, {"omode", "mrg", ""}}},
       {"negative height", Dict({{"HeightM", QX_TInt32(-1)}}), {}, {{"omode", "mrg", ""}}},
+      // Not a whole number of hundredths of an inch: the division keeps the fraction.
+      {"height 2541", Dict({{"HeightM", QX_TInt32(2541)}}), {},
+       {{"rsy", "10.003937007874", "rsy (bringing distortion into account)"}, {"omode", "mrg", ""}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
