@@ -6,6 +6,7 @@
 #include "diagnostics.h"
 #include "message_catalogue.h"
 #include "result_writer.h"
+#include "ticket_keys.h"
 
 namespace t2dhost {
 
@@ -173,11 +174,17 @@ std::string ExplainItem(const Conversion& conversion, const std::string& item, b
     }
   }
   if (last == nullptr) {
+    // An item the table of ticket keys knows: which keys would write it.
+    const std::vector<std::string> feeding = KeysFeeding(item);
+    const std::string from =
+        feeding.empty() ? std::string() : "; the ticket keys that write it: " + Joined(feeding);
     if (sectionKeys.empty())
-      return item + " was never written: no step wrote an item of the section " + QX_TOrigin::Quoted(name.section);
+      return item + " was never written: no step wrote an item of the section " +
+             QX_TOrigin::Quoted(name.section) + from;
     std::vector<std::string> closest = Closest(sectionKeys, name.key);
     for (std::string& key : closest) key = name.section + "." + key;
-    return item + " was never written; the written items of " + name.section + " closest to it: " + Joined(closest);
+    return item + " was never written; the written items of " + name.section + " closest to it: " + Joined(closest) +
+           from;
   }
   written = true;
   std::string head =

@@ -105,6 +105,10 @@ TEST(Explain, HistoryOfAnItemAndAnItemNeverWritten) {
   EXPECT_EQ(run.out, "setup.omod was never written; the written items of setup closest to it: setup.omode, "
                      "setup.rsx, setup.rsy\n");
   EXPECT_EQ(hosttest::Run({"explain", Example("typical"), "nothing"}).exitCode, 4);
+  // An item that the table of ticket keys knows names the keys that would write it.
+  run = hosttest::Run({"explain", Example("typical"), "setup.duplex"});
+  EXPECT_EQ(run.exitCode, 4);
+  EXPECT_NE(run.out.find("; the ticket keys that write it: Duplex\n"), std::string::npos) << run.out;
 }
 
 TEST(Lint, MisspellingsWarnExtraKeysDoNot) {
