@@ -176,6 +176,10 @@ TEST(Derivation, NamesTheRuleThatChoseTheWay) {
       {"\"Corvane Classic (Precalculated)\"", "\"Seamless\"", "setup.shrexp", "no resolution above 0: not stretched",
        "ScreeningClass", "\"ActualResolution\": 2400.0", "\"ActualResolution\": 0.0"},
       {"704000", "702000", "setup.shrexp", "DispatcherVersion 702000 is below 703000", "DispatcherVersion"},
+      {"\"PDF-class\"", "\"PS\"", "setup.shrexp", "(10000,10000); ten-thousandths; not \"FileType\" \"PDF-class\"",
+       "FileType"},
+      {"\"Corvane Classic (Precalculated)\"", "\"Seamless\"", "setup.shrexp", "no plate width above 0: not stretched",
+       "ScreeningClass", "\"WidthM\": 510000", "\"WidthM\": -5"},
       {"\"FileName\": \"\"", "\"FileName\": \"<file>_<nosuch>\"", "setup.Output",
        "a placeholder names no template name: the first job's base name instead", "nosuch"},
       {"\"FileName\": \"\"", "\"FileName\": \"Plate\"", "setup.Output", "\"Plate\" has no placeholder: the fixed name; one job",
@@ -184,6 +188,8 @@ TEST(Derivation, NamesTheRuleThatChoseTheWay) {
        "jobs.1.rd_s_PAGELIST", "pageFlag4 1, the host's pageList as it is", "setup.pageList"},
       {"\"pageFlags\": [0, 0, 0, 0],\n    \"pageList\": \"\"", "\"pageFlags\": [1, 1, 0, 0],\n    \"pageList\": \"\"",
        "setup.omode", "an empty pageList: multipage", "setup.pageFlags[3]"},
+      {"\"pageFlags\": [0, 0, 0, 0],\n    \"pageList\": \"\"", "\"pageFlags\": [1, 1, 0, 0],\n    \"pageList\": \"5\"",
+       "setup.omode", "a pageList: multipage, the listed pages", "setup.pageList"},
       {"", "", "setup.numcopies", "\"Copies\" 1 as a number", "Copies"},
   };
   for (const auto& row : rows) {
