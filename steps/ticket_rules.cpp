@@ -1,5 +1,7 @@
 #include "ticket_rules.h"
 
+#include <cstdio>
+
 #include "ticket2dict_msbasetask.h"
 
 namespace t2d_ticket {
@@ -65,6 +67,22 @@ double UniformHorizontalDistortion(const QX_TDict& options) {
   const double top = T2D_CAST(QX_TDouble, options["HTopDistortion"]).Value();
   const double down = T2D_CAST(QX_TDouble, options["HDownDistortion"]).Value();
   return top == down ? factor : 1.0;
+}
+
+std::optional<std::string> HorizontalDistortionRule(const QX_TDict& options, std::vector<std::string>& inputs,
+                                                    bool& applies) {
+  applies = options.HasKey("HDistortion");
+  if (!applies || !HasTopAndBottomDistortion(options)) return std::nullopt;
+  const double top = T2D_CAST(QX_TDouble, options["HTopDistortion"]).Value();
+  const double down = T2D_CAST(QX_TDouble, options["HDownDistortion"]).Value();
+  applies = top == down;
+  inputs.push_back("HTopDistortion");
+  inputs.push_back("HDownDistortion");
+  char text[160];
+  std::snprintf(text, sizeof text, "HTopDistortion %.15g and HDownDistortion %.15g %s", top, down,
+                top == down ? "agree: \"HDistortion\" applies"
+                            : "differ: no horizontal factor (1), one factor can't give both edges");
+  return std::string(text);
 }
 
 int32_t AsSigned32(uint32_t value) {

@@ -43,6 +43,14 @@ bool HasTopAndBottomDistortion(const QX_TDict& options);
 // checked conversion to QX_TDouble, "HDistortion" first.
 double UniformHorizontalDistortion(const QX_TDict& options);
 
+// Why UniformHorizontalDistortion gave its factor, for a derivation: null
+// without top and bottom edges (or without "HDistortion"); else the edges'
+// values and whether "HDistortion" applies (they agree) or no factor does
+// (they differ), which `applies` tells too. `inputs` gets the two edge keys.
+// Reads the options again: call it where no one hears the reads.
+std::optional<std::string> HorizontalDistortionRule(const QX_TDict& options, std::vector<std::string>& inputs,
+                                                    bool& applies);
+
 // An unsigned 32-bit ticket value (a "SelectArea" edge) as the signed 32-bit
 // value that takes part in the placement (two's complement), without relying
 // on an out-of-range conversion.

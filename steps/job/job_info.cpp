@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ticket2dict_msbasetask.h"
 #include "../ticket_rules.h"
@@ -50,30 +51,55 @@ void CTicket2Dict_msbasetask::AddJobInfo_noPreviews(AT_TTicket& ticket, QX_TDict
     HeardOption("DispatcherVersion", dispatcherVersion);
     if (dispatcherVersion == -1) Task().LogMessage(1, "DispatcherVersion not specified");
 
+    // How the value came about, for whoever hears the writes: the factors,
+    // the seamless stretch, and the rule that chose the form.
+    const bool deriving = Deriving();
+    std::string stretch, rule;
+    std::vector<std::string> inputs;
+
     std::string value;
     if (pdfClass && dispatcherVersion >= kPreciseShrinkExpandVersion) {
+      if (deriving)
+        rule = Format("\"FileType\" \"PDF-class\" and DispatcherVersion %d (%d or later): the precise form",
+                      dispatcherVersion, kPreciseShrinkExpandVersion);
       // Seamless screening: stretch the width so that the output spans a
       // whole number of thousands of pixels.
       if (job.HasKey("ScreeningClass") && T2D_CAST(QX_TString, job["ScreeningClass"]) == "Seamless") {
         const QX_TDict& info = T2D_CAST(QX_TDict, (*master)["Info"]);
-        if (const std::optional<int32_t> width = t2d_ticket::PlateWidth(info)) {
-          if (*width > 0) {
-            const double inches = *width / 254.0;
-            const char* resolutionKey = options.HasKey("ActualResolution") ? "ActualResolution"
-                                        : options.HasKey("Resolution")     ? "Resolution"
-                                                                           : nullptr;
-            if (resolutionKey != nullptr) {
-              const double resolution = T2D_CAST(QX_TDouble, options[resolutionKey]).Value();
-              if (resolution > 0) {
-                const double thousands = (resolution * inches) / 1000.0;
-                horizontalScaled = (std::ceil(thousands) / thousands) * horizontalScaled;
-              }
+        const char* widthKey = nullptr;
+        if (const std::optional<int32_t> width = t2d_ticket::PlateWidth(info, &widthKey); width && *width > 0) {
+          const double inches = *width / 254.0;
+          const char* resolutionKey = options.HasKey("ActualResolution") ? "ActualResolution"
+                                      : options.HasKey("Resolution")     ? "Resolution"
+                                                                         : nullptr;
+          const double resolution =
+              resolutionKey != nullptr ? T2D_CAST(QX_TDouble, options[resolutionKey]).Value() : 0.0;
+          if (resolution > 0) {
+            const double thousands = (resolution * inches) / 1000.0;
+            horizontalScaled = (std::ceil(thousands) / thousands) * horizontalScaled;
+            if (deriving) {
+              stretch = Format(" * %.15g / %.15g", std::ceil(thousands), thousands);
+              rule += Format("; \"ScreeningClass\" \"Seamless\": the width stretched to whole thousands of pixels, "
+                             "%s %.15g * %s %d / 254 / 1000 = %.15g thousand, rounded up to %.15g",
+                             resolutionKey, resolution, widthKey, static_cast<int>(*width), thousands,
+                             std::ceil(thousands));
+              inputs = {"ScreeningClass", resolutionKey, std::string("Info.") + widthKey};
             }
+          } else if (deriving) {
+            rule += "; \"ScreeningClass\" \"Seamless\", but no resolution above 0: not stretched";
+            inputs = {"ScreeningClass"};
           }
+        } else if (deriving) {
+          rule += "; \"ScreeningClass\" \"Seamless\", but no plate width above 0: not stretched";
+          inputs = {"ScreeningClass"};
         }
       }
       value = FormatBounded(kStep, "shrexp", kValueCapacity, "(%.15g,%.15g)", verticalScaled, horizontalScaled);
     } else {
+      if (deriving)
+        rule = pdfClass ? Format("DispatcherVersion %d is below %d: whole ten-thousandths, truncated toward zero",
+                                 dispatcherVersion, kPreciseShrinkExpandVersion)
+                        : std::string("not \"FileType\" \"PDF-class\": whole ten-thousandths, truncated toward zero");
       // The integer form truncates toward zero; a factor that gives no 32-bit
       // integer is refused rather than written as an arbitrary number.
       const struct {
@@ -93,6 +119,21 @@ void CTicket2Dict_msbasetask::AddJobInfo_noPreviews(AT_TTicket& ticket, QX_TDict
                             static_cast<int>(horizontalScaled));
     }
     AddItemSetup("shrexp", value.c_str(), "Shrink and Expand");
+    if (deriving) {
+      // These lookups only describe the step: no one hears them.
+      const QX_TReadObserverBinding quiet(nullptr);
+      bool hApplied = false;
+      std::vector<std::string> edges;
+      const std::optional<std::string> edgeRule = t2d_ticket::HorizontalDistortionRule(options, edges, hApplied);
+      inputs.insert(inputs.begin(), {"VDistortion", "FileType", "DispatcherVersion"});
+      if (hApplied) inputs.insert(inputs.begin() + 1, "HDistortion");
+      inputs.insert(inputs.end(), edges.begin(), edges.end());
+      Derived("shrexp",
+              Format("(VDistortion %.15g * 10000, %s%s) = %s; ten-thousandths; %s%s", vertical,
+                     hApplied ? Format("HDistortion %.15g * 10000", horizontal).c_str() : "1 * 10000", stretch.c_str(),
+                     value.c_str(), rule.c_str(), edgeRule ? ("; " + *edgeRule).c_str() : ""),
+              inputs);
+    }
   }
 
   if (job.HasKey("VScale") && job.HasKey("HScale")) {

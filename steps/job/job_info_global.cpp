@@ -98,29 +98,53 @@ void CTicket2Dict_msbasetask::AddJobInfoGlobal(AT_TTicket& ticket, QX_TDict& job
         if (i == upper) break;
       }
     }
-    if (!pages.empty())
+    if (!pages.empty()) {
       write("rd_s_PAGELIST", FormatBounded(kStep, "rd_s_PAGELIST", kPageListTextCapacity, "%s", pages.c_str()),
             kAdded);
+      if (Deriving())
+        Derived("rd_s_PAGELIST",
+                Format("the ticket's \"PageRange\": its %d ranges as first-last, joined by \",\"",
+                       static_cast<int>(ranges.Size())),
+                {"PageRange"});
+    }
     AddItemSetup("omode", "multipage", "Changed because \"PageRange\" detected");
+    if (Deriving()) Derived("omode", "\"PageRange\" given: multipage, whatever the page flags", {"PageRange"});
   }
 
   // A single page, unless the host selects pages itself.
   HeardPageFlags();
-  if (job.HasKey("Page") && (pageFlag2 == 0 || pageFlag1 == 0))
+  if (job.HasKey("Page") && (pageFlag2 == 0 || pageFlag1 == 0)) {
     write("page", Format("%d", static_cast<int>(T2D_CAST(QX_TInt32, job["Page"]).Value())), kAdded);
+    if (Deriving())
+      Derived("page",
+              Format("\"Page\" as a number; pageFlag1 %d, pageFlag2 %d: the host selects no pages (it does when "
+                     "both are 1), so the ticket's page counts",
+                     pageFlag1, pageFlag2),
+              {"Page", "pageFlag1", "pageFlag2"});
+  }
 
   // The host's page selection.
   if (pageFlag1 == 1 && pageFlag2 == 1) {
     HeardArgument("pageList", pageList);
+    // The rule in words, for whoever hears the writes.
+    const auto derive = [this](const char* key, const char* how) {
+      if (Deriving())
+        Derived(key, Format("pageFlag1 1 and pageFlag2 1: the host selects the pages; pageFlag4 %d, %s", pageFlag4, how),
+                {"pageFlag1", "pageFlag2", "pageFlag4", "pageList"});
+    };
     if (pageFlag4 == 0) {
       if (pageList[0] == '\0') {
         AddItemSetup("omode", "multipage", "Changed because all pages should be in output");
+        derive("omode", "an empty pageList: multipage, every page in the output");
       } else {
         AddItemJob(jobNumber, "rd_s_PAGELIST", pageList, "");
+        derive("rd_s_PAGELIST", "the host's pageList as it is");
         AddItemSetup("omode", "multipage", "Changed because \"PageRange\" detected");
+        derive("omode", "a pageList: multipage, the listed pages in the output");
       }
     } else if (pageList[0] != '\0') {
       AddItemJob(jobNumber, "rd_s_PAGELIST", pageList, "");
+      derive("rd_s_PAGELIST", "the host's pageList as it is (\"omode\" left as it was)");
     }
   }
 

@@ -205,9 +205,12 @@ std::string PositionDerivation(const Placement& p, bool horizontal, int32_t posi
 
 // The derivations of the four margins and of hpos and vpos, for whoever
 // hears the writes. `hFactor` and `vFactor` name the distortion factors (null
-// in the form without distortion).
+// in the form without distortion); `hRule`, when given, says why the
+// horizontal factor is what it is (top and bottom edges), with its inputs.
 void DerivePlacement(const CTicket2Dict& converter, const Placement& p, int32_t hPos, int32_t vPos,
-                     const char* hFactor, double hd, const char* vFactor, double vd, double hpos, double vpos) {
+                     const char* hFactor, double hd, const char* vFactor, double vd, double hpos, double vpos,
+                     const std::optional<std::string>& hRule = std::nullopt,
+                     const std::vector<std::string>& hRuleInputs = {}) {
   const struct {
     const char* item;
     const char* key;
@@ -223,6 +226,10 @@ void DerivePlacement(const CTicket2Dict& converter, const Placement& p, int32_t 
                       {margin.key});
   std::vector<std::string> inputs;
   std::string text = PositionDerivation(p, true, hPos, hFactor, hd, hpos, inputs);
+  if (hRule && p.quarterTurns >= 0 && p.quarterTurns <= 3) {
+    text += "; " + *hRule;
+    inputs.insert(inputs.end(), hRuleInputs.begin(), hRuleInputs.end());
+  }
   converter.Derived("hpos", text, inputs);
   text = PositionDerivation(p, false, vPos, vFactor, vd, vpos, inputs);
   converter.Derived("vpos", text, inputs);
@@ -267,9 +274,12 @@ void CTicket2Dict_msbasetask::AddPositionInfo(AT_TTicket& ticket, QX_TDict& job,
     // A factor the position did not take is left out of the formula. These
     // lookups only describe the step: no one hears them.
     const QX_TReadObserverBinding quiet(nullptr);
-    const bool hApplied = options.HasKey("HDistortion") && !(hd == 1.0 && t2d_ticket::HasTopAndBottomDistortion(options));
+    // The top and bottom edges decide whether "HDistortion" applies.
+    std::vector<std::string> ruleInputs;
+    bool hApplied = false;
+    const std::optional<std::string> rule = t2d_ticket::HorizontalDistortionRule(options, ruleInputs, hApplied);
     DerivePlacement(*this, p, hPos, vPos, hApplied ? "HDistortion" : nullptr, hd,
-                    options.HasKey("VDistortion") ? "VDistortion" : nullptr, vd, hpos, vpos);
+                    options.HasKey("VDistortion") ? "VDistortion" : nullptr, vd, hpos, vpos, rule, ruleInputs);
   }
 }
 

@@ -135,6 +135,7 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
     AddItemSetup("copies", copies.c_str(), kComment);
     if (Deriving()) Derived("copies", "\"Copies\" " + copies + " as a number", {"Copies"});
     AddItemSetup("numcopies", copies.c_str(), kComment);
+    if (Deriving()) Derived("numcopies", "\"Copies\" " + copies + " as a number, as \"copies\"", {"Copies"});
   }
   if (options.HasKey("Duplex") && options["Duplex"].AsBool()) AddItemSetup("duplex", "1", kComment);
   if (options.HasKey("ShortSideDuplex"))
@@ -144,11 +145,12 @@ void CTicket2Dict_msbasetask::AddSetupGlobal(AT_TTicket& ticket, QX_TDict& maste
     const QX_TString& fileName = T2D_CAST(QX_TString, options["FileName"]);
     t2d_setup::OutputName name;
     try {
-      name = t2d_setup::MakeOutputName(ticket, Task(), cfs, fileName, master, filmIndex);
+      name = t2d_setup::MakeOutputName(ticket, Task(), cfs, fileName, master, filmIndex, Deriving());
     } catch (const t2d_setup::CheckFailure& failure) {
       Fail(kStep, failure.messageKey, failure.problem);
     }
     AddItemSetup("Output", name.output.c_str(), kComment);
+    if (Deriving()) Derived("Output", name.derivation, name.inputs);
     if (name.merged) AddItemSetup("extendfilename", "0", kComment);
   }
 

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "qxtypes.h"
 #include "task.h"
@@ -67,21 +68,26 @@ JobsOfTask ReadJobsOfTask(AT_TTicket& ticket);
 struct OutputName {
   std::string output;  // the value of "Output", quoted
   bool merged;         // jobs with different base names: "extendfilename" = "0"
+  // Which case named the output and with what, and the keys that went in;
+  // filled only when asked to derive.
+  std::string derivation;
+  std::vector<std::string> inputs;
 };
 
-// Derives the output name from `fileName` (fixed name, job name or
-// template) and the master's "Jobs"; in the template case it also fills the
-// task's template names (placeholders, build number, smart names). Raises
-// CheckFailure for the naming checks; other errors (a job entry of the wrong
-// type, a missing "JobName" in the template case, a missing
-// "ResultsFromPreviousTask") pass to the caller.
 // The derivation of plate scale `item` ("rsx", "rsy") for whoever hears
 // the writes: the size under `sizeKey` of the master's "Info" in inches,
 // times `factor` (the option `factorKey`) when there is one.
 void DerivePlateScale(const CTicket2Dict& converter, const char* item, const char* sizeKey, int32_t size,
                       const char* factorKey, std::optional<double> factor, double scale);
 
+// Derives the output name from `fileName` (fixed name, job name or
+// template) and the master's "Jobs"; in the template case it also fills the
+// task's template names (placeholders, build number, smart names). Raises
+// CheckFailure for the naming checks; other errors (a job entry of the wrong
+// type, a missing "JobName" in the template case, a missing
+// "ResultsFromPreviousTask") pass to the caller. With `deriving` it also
+// says which case named the output.
 OutputName MakeOutputName(AT_TTicket& ticket, TW_TTask& task, CFSProxy& cfs, const QX_TString& fileName,
-                          const QX_TDict& master, int filmIndex);
+                          const QX_TDict& master, int filmIndex, bool deriving);
 
 }  // namespace t2d_setup

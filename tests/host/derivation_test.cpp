@@ -152,6 +152,73 @@ TEST(Derivation, ReproducesGeneratedPlacements) {
       }
 }
 
+// Each rule that chooses the way is named in the derivation, with an input
+// that the task file gives; the changes are made to the typical example.
+TEST(Derivation, NamesTheRuleThatChoseTheWay) {
+  ASSERT_TRUE(__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__());
+  const std::string typical = hosttest::ReadFile(Example("typical"));
+  const struct {
+    const char* what;
+    const char* with;
+    const char* item;    // "section.key", its last write
+    const char* says;    // in the derivation
+    const char* input;   // the end of one input's key path
+    const char* alsoWhat = "";
+    const char* alsoWith = "";
+  } rows[] = {
+      {"\"HDistortion\": 1.0", "\"HDistortion\": 1.0, \"HTopDistortion\": 1.001, \"HDownDistortion\": 1.002",
+       "jobs.1.hpos", "HTopDistortion 1.001 and HDownDistortion 1.002 differ: no horizontal factor", "HDownDistortion"},
+      {"\"HDistortion\": 1.0", "\"HDistortion\": 0.999, \"HTopDistortion\": 1.001, \"HDownDistortion\": 1.001",
+       "setup.shrexp", "(VDistortion 1 * 10000, HDistortion 0.999 * 10000) = (10000,9990)", "HTopDistortion"},
+      {"\"Corvane Classic (Precalculated)\"", "\"Seamless\"", "setup.shrexp",
+       "ActualResolution 2400 * WidthM 510000 / 254 / 1000 = 4818.89763779528 thousand, rounded up to 4819",
+       "Info.WidthM"},
+      {"\"Corvane Classic (Precalculated)\"", "\"Seamless\"", "setup.shrexp", "no resolution above 0: not stretched",
+       "ScreeningClass", "\"ActualResolution\": 2400.0", "\"ActualResolution\": 0.0"},
+      {"704000", "702000", "setup.shrexp", "DispatcherVersion 702000 is below 703000", "DispatcherVersion"},
+      {"\"PDF-class\"", "\"PS\"", "setup.shrexp", "(10000,10000); ten-thousandths; not \"FileType\" \"PDF-class\"",
+       "FileType"},
+      {"\"Corvane Classic (Precalculated)\"", "\"Seamless\"", "setup.shrexp", "no plate width above 0: not stretched",
+       "ScreeningClass", "\"WidthM\": 510000", "\"WidthM\": -5"},
+      {"\"FileName\": \"\"", "\"FileName\": \"<file>_<nosuch>\"", "setup.Output",
+       "a placeholder names no template name: the first job's base name instead", "nosuch"},
+      {"\"FileName\": \"\"", "\"FileName\": \"Plate\"", "setup.Output", "\"Plate\" has no placeholder: the fixed name; one job",
+       "FileName"},
+      {"\"pageFlags\": [0, 0, 0, 0],\n    \"pageList\": \"\"", "\"pageFlags\": [1, 1, 0, 1],\n    \"pageList\": \"2-3\"",
+       "jobs.1.rd_s_PAGELIST", "pageFlag4 1, the host's pageList as it is", "setup.pageList"},
+      {"\"pageFlags\": [0, 0, 0, 0],\n    \"pageList\": \"\"", "\"pageFlags\": [1, 1, 0, 0],\n    \"pageList\": \"\"",
+       "setup.omode", "an empty pageList: multipage", "setup.pageFlags[3]"},
+      {"\"pageFlags\": [0, 0, 0, 0],\n    \"pageList\": \"\"", "\"pageFlags\": [1, 1, 0, 0],\n    \"pageList\": \"5\"",
+       "setup.omode", "a pageList: multipage, the listed pages", "setup.pageList"},
+      {"", "", "setup.numcopies", "\"Copies\" 1 as a number", "Copies"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.item) + " with " + row.with);
+    std::string task = typical;
+    for (const auto& [what, with] : {std::pair(row.what, row.with), std::pair(row.alsoWhat, row.alsoWith)})
+      if (*what) {
+        ASSERT_NE(task.find(what), std::string::npos) << what;
+        hosttest::ReplaceAll(task, what, with);
+      }
+    const t2dhost::TaskFile file = t2dhost::ReadTaskFileText(task, "rule.json", "/base");
+    t2dhost::ConversionOptions options;
+    options.trace = true;
+    t2dhost::Conversion conversion(file, nullptr, options);
+    conversion.Run();
+    CheckArithmetic(conversion);  // hpos without the horizontal factor still reproduces
+    const t2dhost::TraceWrite* last = nullptr;
+    for (const t2dhost::StepRun& run : conversion.Watch().Runs())
+      for (const t2dhost::TraceWrite& write : run.writes)
+        if (write.section + "." + write.key == row.item) last = &write;
+    ASSERT_NE(last, nullptr);
+    EXPECT_NE(last->derivation.find(row.says), std::string::npos) << last->derivation;
+    const std::string input = row.input;
+    EXPECT_TRUE(std::any_of(last->inputs.begin(), last->inputs.end(), [&](const std::string& path) {
+      return path.size() >= input.size() && path.compare(path.size() - input.size(), input.size(), input) == 0;
+    })) << input;
+  }
+}
+
 TEST(Explain, DerivationInputsSubRunsAndTheTicketsOwnValues) {
   auto run = hosttest::Run({"explain", Example("typical"), "jobs.1.hpos"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -168,6 +235,11 @@ TEST(Explain, DerivationInputsSubRunsAndTheTicketsOwnValues) {
   for (const char* expected : {"it started Ink2IniEntry, job 3:\n", "QXCMS \"TIDB_InkExists\"(\"Designer\", \"Silver\") -> false",
                                "Forcing unregistered"})
     EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+
+  run = hosttest::Run({"explain", Example("multi-job"), "setup.Output"});
+  EXPECT_NE(run.out.find("differs from the first job's: merged, Merge_ID<MergeID 4712>_Film<filmIndex 1>"),
+            std::string::npos)
+      << run.out;
 
   run = hosttest::Run({"explain", Example("typical"), "task.DeviceName"});
   EXPECT_NE(run.out.find("ticket.deviceName = \"Platesetter 1\""), std::string::npos) << run.out;
