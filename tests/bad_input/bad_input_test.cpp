@@ -39,7 +39,7 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 // holds a copy of the CIP3 example's IPL data folder.
 Outcome RunVariant(const std::string& name, const std::function<void(Json&)>& change) {
   TempDir dir;
-  std::filesystem::copy(T2D_SOURCE_DIR "/examples/cip3-ipl", dir.File("cip3-ipl"));
+  hosttest::CopyCip3Templates(dir.File("cip3-ipl"));
   Json task = Json::parse(hosttest::ReadFile(T2D_SOURCE_DIR "/examples/" + name + ".json"));
   change(task);
   hosttest::WriteFile(dir.File("task.json"), task.dump(2));

@@ -323,7 +323,7 @@ class CleanupTest : public ::testing::Test {
  protected:
   CleanupTest() {
     const fs::path examples = fs::path(T2D_SOURCE_DIR) / "examples";
-    fs::copy(examples / "cip3-ipl", fs::path(dir.Path()) / "cip3-ipl", fs::copy_options::recursive);
+    hosttest::CopyCip3Templates(dir.File("cip3-ipl"));
     task = ReadFile((examples / "cip3.json").string());
   }
   std::vector<std::string> Copies() const {

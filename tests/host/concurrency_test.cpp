@@ -37,7 +37,7 @@ TEST(Concurrency, ConversionsSideBySideGiveTheirSingleResults) {
   // The examples run on copies: the CIP3 example writes beside its templates.
   hosttest::TempDir dir;
   const fs::path examples = fs::path(T2D_SOURCE_DIR) / "examples";
-  fs::copy(examples / "cip3-ipl", dir.File("cip3-ipl"));
+  hosttest::CopyCip3Templates(dir.File("cip3-ipl"));
   const Task tasks[] = {{"typical", false}, {"multi-job", false}, {"cip3", false}, {"typical", true},
                         {"multi-job", true}};
   std::vector<t2dhost::TaskFile> files;

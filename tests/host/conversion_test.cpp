@@ -314,7 +314,7 @@ TEST(HostResult, TracedResultIsTheDocumentsText) {
   ASSERT_TRUE(__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__());
   hosttest::TempDir dir;
   const fs::path examples = fs::path(T2D_SOURCE_DIR) / "examples";
-  fs::copy(examples / "cip3-ipl", dir.File("cip3-ipl"));
+  hosttest::CopyCip3Templates(dir.File("cip3-ipl"));
   for (const char* example : {"typical", "multi-job", "cip3"}) {
     fs::copy_file(examples / (std::string(example) + ".json"), dir.File(std::string(example) + ".json"));
     const t2dhost::TaskFile file = t2dhost::ReadTaskFile(dir.File(std::string(example) + ".json"));

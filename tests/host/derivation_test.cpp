@@ -113,7 +113,7 @@ TEST(Derivation, ReproducesEveryPlacementAndPlateScaleOfTheExamples) {
   ASSERT_TRUE(__QX_INITIALIZATION_FUNCTION_Ticket2Dict_msbasetask__());
   // On copies: the CIP3 example writes beside its templates.
   hosttest::TempDir dir;
-  fs::copy(fs::path(T2D_SOURCE_DIR) / "examples" / "cip3-ipl", dir.File("cip3-ipl"));
+  hosttest::CopyCip3Templates(dir.File("cip3-ipl"));
   for (const char* name : {"typical", "multi-job", "cip3"}) {
     SCOPED_TRACE(name);
     fs::copy_file(Example(name), dir.File(std::string(name) + ".json"));

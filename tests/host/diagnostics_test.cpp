@@ -158,7 +158,7 @@ TEST(RunOutput, StrictExitsWithThreeAndStandardOutputHoldsTheResultAlone) {
 
   // The IPL proxy's traces go to standard error: standard output parses.
   hosttest::TempDir dir;
-  fs::copy(fs::path(T2D_SOURCE_DIR) / "examples" / "cip3-ipl", dir.File("cip3-ipl"));
+  hosttest::CopyCip3Templates(dir.File("cip3-ipl"));
   fs::copy_file(Example("cip3"), dir.File("cip3.json"));
   run = hosttest::Run({"run", dir.File("cip3.json"), "--cleanup"});
   ASSERT_EQ(run.exitCode, 0) << run.err;

@@ -49,10 +49,7 @@ class FileSafety : public ::testing::Test {
   }
   // The CIP3 example with its data folder in `folder` (relative to dir).
   std::string Cip3Task(const std::string& folder) {
-    fs::create_directories(dir.File(folder));
-    for (const char* name : {"PlateSettings.ini", "PressConfig.dat"})
-      fs::copy_file(Example("cip3-ipl") + "/" + name, dir.File(folder + "/" + name),
-                    fs::copy_options::overwrite_existing);
+    hosttest::CopyCip3Templates(dir.File(folder));
     std::string text = ReadFile(Example("cip3.json"));
     hosttest::ReplaceAll(text, R"({ "@url": "cip3-ipl" })", "{ \"@url\": \"" + folder + "\" }");
     return text;

@@ -48,6 +48,18 @@ inline std::string ReadFile(const std::string& path) {
   return out.str();
 }
 
+// The CIP3 example's data folder as git holds it, the two templates alone,
+// into `folder`: copies a run in the source tree left beside them (and that
+// a cleanup leaves, since they were there before) never reach a test.
+#ifdef T2D_SOURCE_DIR
+inline void CopyCip3Templates(const std::string& folder) {
+  std::filesystem::create_directories(folder);
+  for (const char* name : {"PlateSettings.ini", "PressConfig.dat"})
+    std::filesystem::copy_file(std::string(T2D_SOURCE_DIR) + "/examples/cip3-ipl/" + name, folder + "/" + name,
+                               std::filesystem::copy_options::overwrite_existing);
+}
+#endif
+
 inline void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;

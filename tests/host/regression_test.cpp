@@ -267,7 +267,7 @@ class TestProgram : public ::testing::Test {
     const fs::path examples = fs::path(T2D_SOURCE_DIR) / "examples";
     for (const char* file : {"cip3.json", "cip3.expected.json", "typical.json", "typical.expected.json"})
       fs::copy_file(examples / file, dir.File(file));
-    fs::copy(examples / "cip3-ipl", dir.File("cip3-ipl"));
+    hosttest::CopyCip3Templates(dir.File("cip3-ipl"));
   }
   hosttest::ProgramRun Test(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "test");
@@ -389,7 +389,7 @@ TEST(ExampleIni, IsTheDictionaryOfTheExpectedResult) {
     TempDir dir;
     const fs::path examples = fs::path(T2D_SOURCE_DIR) / "examples";
     fs::copy_file(examples / (std::string(name) + ".json"), dir.File("task.json"));
-    fs::copy(examples / "cip3-ipl", dir.File("cip3-ipl"));
+    hosttest::CopyCip3Templates(dir.File("cip3-ipl"));
     const auto run = hosttest::Run({"run", dir.File("task.json"), "--format", "ini", "-o", dir.File("out.ini")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
 

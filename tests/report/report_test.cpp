@@ -72,9 +72,9 @@ Parts Sample() {
       R"([{"JobName": "<script>alert(1)</script>\u202efdp.exe", "HSize": 254000, "VSize": 127000}, {}])");
   t2dhost::StepRun global, end;
   global.step = "AddSetupGlobal";
-  global.writes.push_back({"setup", "rsx", "999", std::nullopt, true});
+  global.writes.push_back({"setup", "rsx", "999", std::nullopt, true, "", {}});
   end.step = "AddSetup_end";
-  end.writes.push_back({"setup", "rsx", "1000", std::string("rsx"), true});
+  end.writes.push_back({"setup", "rsx", "1000", std::string("rsx"), true, "", {}});
   parts.trace = {global, end};
   return parts;
 }
