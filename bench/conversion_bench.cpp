@@ -10,7 +10,9 @@
 //    file with nlohmann-json alone.
 //
 // `t2d_bench --write-task=N:FILE` writes the N-job task file instead of
-// running the benchmarks (tools/bench.sh measures the host's memory on it).
+// running the benchmarks (tools/bench.sh measures the host's memory on it);
+// `--write-compact-task=N:FILE` writes it without indentation, as a server
+// writes a task file (bench/ratios.py measures on it).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -59,8 +61,9 @@ const std::string& ExamplesDir() {
 }
 
 // The typical task with its one job repeated `jobs` times on the master
-// ("JobName" numbered so the jobs differ) and one AddJob call per job.
-std::string TaskWithJobs(int jobs) {
+// ("JobName" numbered so the jobs differ) and one AddJob call per job;
+// `indent` as nlohmann-json's dump takes it (-1: compact).
+std::string TaskWithJobs(int jobs, int indent = 2) {
   Json task = Json::parse(ReadText(ExamplesDir() + "/typical.json"));
   Json& master = task["ticket"]["configuration"]["Masters"]["M1"];
   const Json job = master["Jobs"][0];
@@ -77,7 +80,7 @@ std::string TaskWithJobs(int jobs) {
   }
   master["Jobs"] = std::move(masterJobs);
   task["jobs"] = std::move(calls);
-  return task.dump(2);
+  return task.dump(indent);
 }
 
 t2dhost::TaskFile ReadTask(const std::string& text) {
@@ -214,15 +217,18 @@ int main(int argc, char** argv) {
     std::cerr << "t2d_bench: the framework libraries do not initialize\n";
     return 1;
   }
-  if (argc == 2 && std::strncmp(argv[1], "--write-task=", 13) == 0) {
-    const std::string request = argv[1] + 13;
+  const bool indented = argc == 2 && std::strncmp(argv[1], "--write-task=", 13) == 0;
+  const bool compact = argc == 2 && std::strncmp(argv[1], "--write-compact-task=", 21) == 0;
+  if (indented || compact) {
+    const std::string request = std::strchr(argv[1], '=') + 1;
     const size_t colon = request.find(':');
     if (colon == std::string::npos) {
-      std::cerr << "t2d_bench: --write-task=JOBS:FILE\n";
+      std::cerr << "t2d_bench: --write-task=JOBS:FILE or --write-compact-task=JOBS:FILE\n";
       return 2;
     }
     try {
-      WriteText(request.substr(colon + 1), TaskWithJobs(std::stoi(request.substr(0, colon))));
+      WriteText(request.substr(colon + 1),
+                TaskWithJobs(std::stoi(request.substr(0, colon)), compact ? -1 : 2));
     } catch (const std::exception& e) {
       std::cerr << "t2d_bench: " << e.what() << "\n";
       return 1;
