@@ -660,14 +660,8 @@ std::string UriOf(const std::string& path) {
   return out;
 }
 
-const char* SarifLevel(Severity severity) {
-  switch (severity) {
-    case Severity::kError: return "error";
-    case Severity::kWarning: return "warning";
-    case Severity::kNote: return "note";
-  }
-  return "note";
-}
+// SARIF's levels carry the severities' own names.
+const char* SarifLevel(Severity severity) { return SeverityName(severity); }
 
 }  // namespace
 
