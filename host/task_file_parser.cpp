@@ -1,14 +1,14 @@
 #include "task_file_parser.h"
 
+#include "json_scanner.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <set>
 #include <type_traits>
 #include <utility>
@@ -25,36 +25,14 @@ namespace {
 // Deeper nesting is refused before any recursive walk could exhaust the stack.
 constexpr size_t kMaxDepth = 200;
 
-// The message line of nlohmann-json's complaint about `text`, with the line
-// and column where it has them.
-[[noreturn]] void ThrowNotJson(const nlohmann::detail::exception& e, const std::string& text, const std::string& file) {
-  const std::string what = e.what();
-  if (dynamic_cast<const Json::parse_error*>(&e) != nullptr) {
-    // "[json.exception.parse_error.101] parse error at line 3, column 5: <problem>"
-    static const std::regex kPosition("parse error at line ([0-9]+), column ([0-9]+): (.*)");
-    std::smatch m;
-    if (std::regex_search(what, m, kPosition))
-      throw TaskFileError(file + ":" + m[1].str() + ":" + m[2].str() + ": not valid JSON: " + m[3].str());
-    throw TaskFileError(file + ": not valid JSON: " + what);
-  }
-  std::string problem = what;
-  const auto close = problem.find("] ");
-  if (problem.rfind("[json.exception.", 0) == 0 && close != std::string::npos) problem = problem.substr(close + 2);
-  // "number overflow parsing '1e999'" carries no position: name the first
-  // place where that number is written.
-  const auto open = problem.find(" parsing '");
-  if (open != std::string::npos && problem.size() > open + 11 && problem.back() == '\'') {
-    const std::string token = problem.substr(open + 10, problem.size() - open - 11);
-    const size_t at = token.empty() ? std::string::npos : text.find(token);
-    if (at != std::string::npos) {
-      const size_t lineStart = text.rfind('\n', at);
-      const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
-      const size_t column = at - (lineStart == std::string::npos ? 0 : lineStart + 1) + 1;
-      throw TaskFileError(file + ":" + std::to_string(line) + ":" + std::to_string(column) +
-                          ": not valid JSON: " + problem);
-    }
-  }
-  throw TaskFileError(file + ": not valid JSON: " + problem);
+// "FILE:LINE:COLUMN: " of byte `offset` of `text` (lines and columns count
+// from 1; the column in bytes).
+std::string PlaceOf(const std::string& text, size_t offset, const std::string& file) {
+  offset = std::min(offset, text.size());
+  const size_t lineStart = offset == 0 ? std::string::npos : text.rfind('\n', offset - 1);
+  const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(offset), '\n'));
+  const size_t column = offset - (lineStart == std::string::npos ? 0 : lineStart + 1) + 1;
+  return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
 }
 
 // A raw NUL byte would end the text where a C text is read: refused, named
@@ -62,11 +40,7 @@ constexpr size_t kMaxDepth = 200;
 void RefuseNulByte(const std::string& text, const std::string& file) {
   const size_t at = text.find('\0');
   if (at == std::string::npos) return;
-  const size_t lineStart = text.rfind('\n', at);
-  const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
-  const size_t column = at - (lineStart == std::string::npos ? 0 : lineStart + 1) + 1;
-  throw TaskFileError(file + ":" + std::to_string(line) + ":" + std::to_string(column) +
-                      ": not valid JSON: a NUL character");
+  throw TaskFileError(PlaceOf(text, at, file) + "not valid JSON: a NUL character");
 }
 
 std::string Named(const std::string& path) { return path.empty() ? "(top level)" : path; }
@@ -90,35 +64,7 @@ struct TagParts {
   }
 };
 
-// Hands the text to the JSON parser one character at a time and notes how
-// far it has read, so that the handler knows where the key it hears ends.
-class NotingIterator {
- public:
-  using iterator_category = std::input_iterator_tag;
-  using value_type = char;
-  using difference_type = std::ptrdiff_t;
-  using pointer = const char*;
-  using reference = const char&;
-  NotingIterator(const char* at, const char** read) : at_(at), read_(read) {}
-  reference operator*() const { return *at_; }
-  NotingIterator& operator++() {
-    *read_ = ++at_;
-    return *this;
-  }
-  NotingIterator operator++(int) {
-    NotingIterator before = *this;
-    ++*this;
-    return before;
-  }
-  bool operator==(const NotingIterator& other) const { return at_ == other.at_; }
-  bool operator!=(const NotingIterator& other) const { return at_ != other.at_; }
-
- private:
-  const char* at_;
-  const char** read_;
-};
-
-class Builder final : public nlohmann::json_sax<Json> {
+class Builder final : public JsonEvents {
  public:
   // `valuePath`: parse one typed value standing there (ParseValueText);
   // without it, a whole task file.
@@ -128,18 +74,18 @@ class Builder final : public nlohmann::json_sax<Json> {
 
   ParsedTaskFile Take() { return ParsedTaskFile{std::move(root_), std::move(values_), std::move(positions_)}; }
 
-  // Note where each key and each object or array element stands; `read`
-  // is where the parser has read to (NotingIterator).
-  void NotePositions(const char* const* read) { read_ = read; }
+  // Note where each key and each object or array element stands.
+  void NotePositions() { notePositions_ = true; }
 
-  bool null() override {
+  void Null() override {
     if (InValue()) {
       Frame& top = frames_.back();
       // A tag reads its own null ({"@illegal": null}); anywhere else in a
       // value null is no value.
       if (top.mode != Mode::kTag)
         HoldProblem(top, Path(frames_.size()), "null is not a value here; write {\"@illegal\": null} for the illegal value");
-      return Add(QX_TAny(), Json(nullptr));
+      Add(QX_TAny(), Json(nullptr));
+      return;
     }
     if (valuePath_ != nullptr && frames_.empty()) {
       PrebuiltValue value;
@@ -147,24 +93,24 @@ class Builder final : public nlohmann::json_sax<Json> {
                     ": null is not a value here; write {\"@illegal\": null} for the illegal value";
       value.kind = "null";
       values_.push_back(std::move(value));
-      return true;
+      return;
     }
     // In the document null means absent; the reader decides.
-    return PlaceScalar(Json(nullptr));
+    PlaceScalar(Json(nullptr));
   }
-  bool boolean(bool value) override { return Scalar(Json(value), [value] { return QX_TAny(value); }); }
-  bool number_integer(number_integer_t value) override {
-    return Scalar(Json(value), [value] { return Integer(value); });
+  void Boolean(bool value) override { Scalar(Json(value), [value] { return QX_TAny(value); }); }
+  void Integer(int64_t value) override {
+    Scalar(Json(value), [value] { return IntegerValue(value); });
   }
-  bool number_unsigned(number_unsigned_t value) override {
-    return Scalar(Json(value), [value] {
-      return value <= INT32_MAX ? Integer(static_cast<int64_t>(value)) : Double(static_cast<double>(value));
+  void Unsigned(uint64_t value) override {
+    Scalar(Json(value), [value] {
+      return value <= INT32_MAX ? IntegerValue(static_cast<int64_t>(value)) : Double(static_cast<double>(value));
     });
   }
-  bool number_float(number_float_t value, const string_t&) override {
-    return Scalar(Json(value), [value] { return Double(value); });
+  void Float(double value) override {
+    Scalar(Json(value), [value] { return Double(value); });
   }
-  bool string(string_t& value) override {
+  void String(std::string& value) override {
     if (value.find('\0') != std::string::npos)
       throw TaskFileError(file_ + ": " + Named(Path(frames_.size())) +
                           ": a text can't hold a NUL character (it would end the text where it is read)");
@@ -172,20 +118,19 @@ class Builder final : public nlohmann::json_sax<Json> {
     // QX_TString; a tag and the document keep it as JSON.
     if (InValue() && frames_.back().mode == Mode::kValue) {
       AddTo(frames_.back(), QX_TAny(std::make_unique<QX_TString>(std::move(value))));
-      return true;
+      return;
     }
-    return Scalar(Json(std::move(value)), [this] {
+    Scalar(Json(std::move(value)), [this] {
       return QX_TAny(std::make_unique<QX_TString>(std::move(lastText_)));
     });
   }
-  bool binary(binary_t&) override { return true; }  // JSON text has none
 
-  bool start_object(std::size_t) override { return Start(true); }
-  bool start_array(std::size_t) override { return Start(false); }
-  bool end_object() override { return End(); }
-  bool end_array() override { return End(); }
+  void StartObject(size_t offset) override { Start(true, offset); }
+  void StartArray(size_t offset) override { Start(false, offset); }
+  void EndObject() override { End(); }
+  void EndArray() override { End(); }
 
-  bool key(string_t& key) override {
+  void Key(std::string& key, size_t offset) override {
     Frame& top = frames_.back();
     if (key.find('\0') != std::string::npos)
       throw TaskFileError(file_ + ": " + MemberPath(Path(frames_.size() - 1), key) +
@@ -208,13 +153,8 @@ class Builder final : public nlohmann::json_sax<Json> {
         top.tagLike = true;
     }
     if (top.mode == Mode::kTag) top.tag.keys.push_back(key);
-    if (read_ != nullptr && top.mode != Mode::kTag) NoteKey(key);
+    if (notePositions_ && top.mode != Mode::kTag) Note(MemberPath(Path(frames_.size() - 1), key), offset);
     top.key = std::move(key);
-    return true;
-  }
-
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
-    ThrowNotJson(e, text_, file_);
   }
 
  private:
@@ -247,7 +187,7 @@ class Builder final : public nlohmann::json_sax<Json> {
     TagParts tag;
   };
 
-  static QX_TAny Integer(int64_t value) {
+  static QX_TAny IntegerValue(int64_t value) {
     if (value >= INT32_MIN && value <= INT32_MAX)
       return QX_TAny(std::make_unique<QX_TInt32>(static_cast<int32_t>(value)));
     return Double(static_cast<double>(value));
@@ -384,12 +324,12 @@ class Builder final : public nlohmann::json_sax<Json> {
     return origins_->Element(parent.origin, parent.index);
   }
 
-  bool Start(bool isObject) {
+  bool Start(bool isObject, size_t offset) {
     if (frames_.size() >= kMaxDepth)
       throw TaskFileError(file_ + ": " + Named(Path(frames_.size())) + ": nested deeper than " +
                           std::to_string(kMaxDepth) + " levels");
-    if (read_ != nullptr && !frames_.empty() && !frames_.back().isObject && frames_.back().mode != Mode::kTag)
-      Note(Path(frames_.size()), static_cast<size_t>(*read_ - text_.data()) - 1);
+    if (notePositions_ && !frames_.empty() && !frames_.back().isObject && frames_.back().mode != Mode::kTag)
+      Note(Path(frames_.size()), offset);
     Frame frame;
     frame.isObject = isObject;
     bool trees = false;
@@ -610,20 +550,6 @@ class Builder final : public nlohmann::json_sax<Json> {
     return path;
   }
 
-  // The key just read ends at *read_: its opening quote is the last one
-  // before that is not escaped.
-  void NoteKey(const std::string& key) {
-    size_t at = static_cast<size_t>(*read_ - text_.data()) - 1;  // the closing quote
-    while (at > 0) {
-      --at;
-      if (text_[at] != '"') continue;
-      size_t backslashes = 0;
-      while (backslashes < at && text_[at - 1 - backslashes] == '\\') ++backslashes;
-      if (backslashes % 2 == 0) break;
-    }
-    Note(MemberPath(Path(frames_.size() - 1), key), at);
-  }
-
   // Offsets come in increasing order: lines are counted once.
   void Note(std::string path, size_t offset) {
     for (; counted_ < offset && counted_ < text_.size(); ++counted_)
@@ -637,7 +563,7 @@ class Builder final : public nlohmann::json_sax<Json> {
   const std::string& text_;
   const std::string& file_;
   const std::string& base_;
-  const char* const* read_ = nullptr;
+  bool notePositions_ = false;
   KeyPositions positions_;
   size_t counted_ = 0, line_ = 1, lineStart_ = 0;
   const std::string* valuePath_;
@@ -680,26 +606,33 @@ const char* KindOf(const Json& j) {
   }
 }
 
+namespace {
+
+// Scans `text` into `builder`; a mistake of the JSON is one line naming
+// where it stands.
+void Scan(const std::string& text, const std::string& file, Builder& builder) {
+  RefuseNulByte(text, file);
+  try {
+    ScanJson(text, builder, kMaxDepth + 1);  // the builder names a nesting too deep first, by its key path
+  } catch (const JsonSyntaxError& e) {
+    throw TaskFileError(PlaceOf(text, e.Offset(), file) + "not valid JSON: " + e.what());
+  }
+}
+
+}  // namespace
+
 ParsedTaskFile ParseTaskFileText(const std::string& text, const std::string& file, const std::string& baseFolder,
                                  bool positions) {
-  RefuseNulByte(text, file);
   Builder builder(text, file, baseFolder);
-  if (!positions) {
-    Json::sax_parse(text, &builder, nlohmann::detail::input_format_t::json, true, false);
-    return builder.Take();
-  }
-  const char* read = text.data();
-  builder.NotePositions(&read);
-  Json::sax_parse(NotingIterator(text.data(), &read), NotingIterator(text.data() + text.size(), &read), &builder,
-                  nlohmann::detail::input_format_t::json, true, false);
+  if (positions) builder.NotePositions();
+  Scan(text, file, builder);
   return builder.Take();
 }
 
 PrebuiltValue ParseValueText(const std::string& text, const std::string& file, const std::string& where,
                              const std::string& baseFolder) {
-  RefuseNulByte(text, file);
   Builder builder(text, file, baseFolder, &where);
-  Json::sax_parse(text, &builder, nlohmann::detail::input_format_t::json, true, false);
+  Scan(text, file, builder);
   ParsedTaskFile parsed = builder.Take();
   return std::move(parsed.values.at(0));
 }

@@ -3,18 +3,24 @@
 void CParamSection::Set(std::string key, std::string value, const char* comment) {
   std::optional<std::string> note;
   if (comment) note.emplace(comment);
-  auto [it, added] = index_.try_emplace(key, items_.size());
-  if (!added) {
-    items_[it->second].value = std::move(value);
-    items_[it->second].comment = std::move(note);
+  const size_t at = index_.Find(key, KeyOf{items_});
+  if (at != QX_TKeyIndex::npos) {
+    items_[at].value = std::move(value);
+    items_[at].comment = std::move(note);
     return;
   }
   items_.push_back(CParamItem{std::move(key), std::move(value), std::move(note)});
+  try {
+    index_.Appended(items_.size() - 1, KeyOf{items_});
+  } catch (...) {
+    items_.pop_back();  // an item the index can't find is not kept
+    throw;
+  }
 }
 
 const CParamItem* CParamSection::Find(const std::string& key) const {
-  auto it = index_.find(key);
-  return it == index_.end() ? nullptr : &items_[it->second];
+  const size_t at = index_.Find(key, KeyOf{items_});
+  return at == QX_TKeyIndex::npos ? nullptr : &items_[at];
 }
 
 CParamSection& CParamDict::Section(const std::string& name) {

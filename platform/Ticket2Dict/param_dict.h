@@ -8,9 +8,10 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "qx_key_index.h"
 
 struct CParamItem {
   std::string key;
@@ -28,8 +29,12 @@ class CParamSection {
   const CParamItem* Find(const std::string& key) const;
 
  private:
+  struct KeyOf {
+    const std::vector<CParamItem>& items;
+    const std::string& operator()(size_t i) const { return items[i].key; }
+  };
   std::vector<CParamItem> items_;
-  std::unordered_map<std::string, size_t> index_;
+  QX_TKeyIndex index_;
 };
 
 class CParamDict {

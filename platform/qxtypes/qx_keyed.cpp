@@ -16,13 +16,12 @@ void QX_TKeyedCollection::Detach() {
 // large ones stay fast and small ones don't carry a hash table each.
 size_t QX_TKeyedCollection::Find(const std::string& key) const {
   const Data& data = *data_;
-  if (data.index.empty()) {
+  if (data.index.Empty()) {
     for (size_t i = 0; i < data.entries.size(); ++i)
       if (data.entries[i].first.Str() == key) return i;
     return kNotFound;
   }
-  auto it = data.index.find(key);
-  return it == data.index.end() ? kNotFound : it->second;
+  return data.index.Find(key, KeyOf{data.entries});
 }
 
 void QX_TKeyedCollection::HeardPresence(const QX_TString& key, bool found) const {
@@ -52,11 +51,14 @@ QX_TAny& QX_TKeyedCollection::Value(const QX_TString& key) {
   if (at != kNotFound) return data_->entries[at].second;
   Data& data = *data_;
   data.entries.emplace_back(key, QX_TAny());
-  if (!data.index.empty()) {
-    data.index.emplace(key.Str(), data.entries.size() - 1);
-  } else if (data.entries.size() > kIndexedFrom) {
-    data.index.reserve(data.entries.size() * 2);
-    for (size_t i = 0; i < data.entries.size(); ++i) data.index.emplace(data.entries[i].first.Str(), i);
+  try {
+    if (!data.index.Empty())
+      data.index.Appended(data.entries.size() - 1, KeyOf{data.entries});
+    else if (data.entries.size() > kIndexedFrom)
+      data.index.Rebuild(data.entries.size(), KeyOf{data.entries});
+  } catch (...) {
+    data.entries.pop_back();  // an entry the index can't find is not kept
+    throw;
   }
   return data.entries.back().second;
 }
@@ -70,11 +72,8 @@ bool QX_TKeyedCollection::Remove(const QX_TString& key) {
   Detach();
   Data& data = *data_;
   data.entries.erase(data.entries.begin() + static_cast<long>(pos));
-  if (!data.index.empty()) {
-    data.index.erase(key.Str());
-    for (auto& slot : data.index)
-      if (slot.second > pos) --slot.second;
-  }
+  // The positions after the removed entry move down: the index is built anew.
+  if (!data.index.Empty()) data.index.Rebuild(data.entries.size(), KeyOf{data.entries});
   return true;
 }
 

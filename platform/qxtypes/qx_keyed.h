@@ -11,11 +11,11 @@
 
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "qx_any.h"
+#include "qx_key_index.h"
 #include "qx_lookup.h"
 #include "qx_origin.h"
 #include "qx_string.h"
@@ -74,13 +74,18 @@ class QX_TKeyedCollection : public QX_TObject {
     std::vector<Entry> entries;
     // Position by key, kept once the collection holds more than
     // kIndexedFrom entries; empty before.
-    std::unordered_map<std::string, size_t> index;
+    QX_TKeyIndex index;
     std::shared_ptr<const QX_TOrigins> origins;
     const QX_TOrigin* origin = nullptr;
   };
   static constexpr size_t kNotFound = static_cast<size_t>(-1);
   static constexpr size_t kIndexedFrom = 16;
   size_t Find(const std::string& key) const;
+  // The key of entry i, for the index.
+  struct KeyOf {
+    const std::vector<Entry>& entries;
+    const std::string& operator()(size_t i) const { return entries[i].first.Str(); }
+  };
   void Detach();
   // A read observer bound to the thread hears a lookup (the entry at `at`)
   // or a presence test in contents that have an origin.
