@@ -3,6 +3,8 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -26,23 +28,78 @@ class TextWriter {
 
   std::string& Out() { return out_; }
 
-  // The bytes a text can't be written with as they are: control
-  // characters, quotes, backslashes and all but ASCII (a table: the trace
-  // writes many megabytes of texts).
+  // Whether a text can be written as it is, between quotes: no control
+  // characters, quotes, backslashes, DEL or bytes beyond ASCII. Eight bytes
+  // at a time (the trace writes many megabytes of texts), with the usual
+  // word tests: a byte of `w` is below n when (w - n per byte) & ~w has its
+  // high bit, and a byte is zero when it is below 1.
+  static bool Plain(const std::string& text) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL, kHighs = 0x8080808080808080ULL;
+    const auto below = [](uint64_t w, uint64_t n) { return (w - kOnes * n) & ~w & kHighs; };
+    const auto special = [&below](uint64_t w) {
+      return below(w, 0x20) | below(w ^ (kOnes * '"'), 1) | below(w ^ (kOnes * '\\'), 1) |
+             below(w ^ (kOnes * 0x7f), 1) | (w & kHighs);
+    };
+    const char* at = text.data();
+    const char* end = at + text.size();
+    for (; end - at >= 8; at += 8) {
+      uint64_t w;
+      std::memcpy(&w, at, sizeof w);
+      if (special(w) != 0) return false;
+    }
+    for (; at != end; ++at)
+      if (kSerialized[static_cast<unsigned char>(*at)]) return false;
+    return true;
+  }
+
+  // The same test a byte at a time, for the bytes after the last eight.
   static constexpr std::array<bool, 256> kSerialized = [] {
     std::array<bool, 256> table{};
     for (size_t c = 0; c < table.size(); ++c) table[c] = c < 0x20 || c >= 0x7f || c == '"' || c == '\\';
     return table;
   }();
 
+  // A text as JSON writes it: plain texts as they are, quotes, backslashes
+  // and control characters escaped here; a text with bytes beyond ASCII
+  // goes through nlohmann-json's serializer, which replaces invalid UTF-8.
   void String(const std::string& text) {
-    for (unsigned char c : text)
-      if (kSerialized[c]) {
+    if (Plain(text)) {
+      out_ += '"';
+      out_ += text;
+      out_ += '"';
+      return;
+    }
+    const size_t start = out_.size();
+    out_ += '"';
+    const char* run = text.data();
+    const char* end = run + text.size();
+    for (const char* at = run; at != end; ++at) {
+      const auto c = static_cast<unsigned char>(*at);
+      if (!kSerialized[c] || c == 0x7f) continue;
+      if (c >= 0x80) {
+        out_.resize(start);
         serializer_.dump(Json(text), false, false, 0);
         return;
       }
-    out_ += '"';
-    out_ += text;
+      out_.append(run, at);
+      run = at + 1;
+      out_ += '\\';
+      switch (c) {
+        case '"': out_ += '"'; break;
+        case '\\': out_ += '\\'; break;
+        case '\b': out_ += 'b'; break;
+        case '\t': out_ += 't'; break;
+        case '\n': out_ += 'n'; break;
+        case '\f': out_ += 'f'; break;
+        case '\r': out_ += 'r'; break;
+        default: {
+          static const char kHex[] = "0123456789abcdef";
+          const char escape[] = {'u', '0', '0', kHex[c >> 4], kHex[c & 15]};
+          out_.append(escape, sizeof escape);
+        }
+      }
+    }
+    out_.append(run, end);
     out_ += '"';
   }
 
