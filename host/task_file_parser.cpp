@@ -388,9 +388,11 @@ class Builder final : public JsonEvents {
       problem = TagLikeProblem(*top.entries);
     } else if (top.isObject) {
       top.entries->SetOrigin(origins_, top.origin);
+      top.entries->Compact();  // complete: a big master keeps no room for more
       value = QX_TAny(std::unique_ptr<QX_TObject>(std::move(top.entries)));
     } else {
       top.items->SetOrigin(origins_, top.origin);
+      top.items->Compact();
       value = QX_TAny(std::unique_ptr<QX_TObject>(std::move(top.items)));
     }
     std::string line = problem.empty() ? std::move(top.problem) : file_ + ": " + Named(Path(depth)) + ": " + problem;

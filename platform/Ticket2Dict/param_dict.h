@@ -27,6 +27,8 @@ class CParamSection {
   const std::vector<CParamItem>& Items() const { return items_; }
   // The item for `key`, or null.
   const CParamItem* Find(const std::string& key) const;
+  // Gives back the room reserved for items not written yet.
+  void Compact() { items_.shrink_to_fit(); }
 
  private:
   struct KeyOf {

@@ -13,6 +13,10 @@ void QX_TArray::Detach() {
   if (data_.use_count() > 1) data_ = std::make_shared<Data>(*data_);
 }
 
+void QX_TArray::Compact() {
+  if (data_.use_count() == 1) data_->items.shrink_to_fit();
+}
+
 int QX_TArray::UpperBound() const {
   const long long upper = static_cast<long long>(data_->lower) + static_cast<long long>(data_->items.size()) - 1;
   if (upper < INT_MIN || upper > INT_MAX) throw QX_EException("QX_TArray::UpperBound: outside the 32-bit range");

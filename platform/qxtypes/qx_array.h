@@ -44,6 +44,9 @@ class QX_TArray : public QX_TObject {
   void Append(QX_TAny&& value);
 
   const std::vector<QX_TAny>& Items() const { return data_->items; }
+  // Gives back the room reserved for elements not appended yet; a reader
+  // calls it once an array is complete. Contents shared with copies are left.
+  void Compact();
   bool SharesContentsWith(const QX_TArray& other) const { return data_ == other.data_; }
 
   // Where the contents came from (the task file); null when not from there.

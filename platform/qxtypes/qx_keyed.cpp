@@ -6,8 +6,23 @@
 
 QX_TKeyedCollection::QX_TKeyedCollection() : data_(std::make_shared<Data>()) {}
 
+// A copy is detached in order to be written, mostly by a few keys more
+// (a job's extra options): room for them saves growing a vector to twice
+// the size of the job's dictionary.
 void QX_TKeyedCollection::Detach() {
-  if (data_.use_count() > 1) data_ = std::make_shared<Data>(*data_);
+  if (data_.use_count() <= 1) return;
+  const Data& shared = *data_;
+  auto copy = std::make_shared<Data>();
+  copy->entries.reserve(shared.entries.size() + shared.entries.size() / 4 + 2);
+  copy->entries.insert(copy->entries.end(), shared.entries.begin(), shared.entries.end());
+  copy->index = shared.index;
+  copy->origins = shared.origins;
+  copy->origin = shared.origin;
+  data_ = std::move(copy);
+}
+
+void QX_TKeyedCollection::Compact() {
+  if (data_.use_count() == 1) data_->entries.shrink_to_fit();
 }
 
 // Where `key` is among the entries, or npos. Small collections (nearly all:

@@ -48,6 +48,9 @@ class QX_TKeyedCollection : public QX_TObject {
   void Add(const QX_TString& key, QX_TAny&& value);
   // Removes `key`; false when it was missing.
   bool Remove(const QX_TString& key);
+  // Gives back the room reserved for entries not added yet; a reader calls
+  // it once a collection is complete. Contents shared with copies are left.
+  void Compact();
   // Number of entries.
   long Entries() const { return static_cast<long>(data_->entries.size()); }
 
