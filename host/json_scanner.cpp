@@ -216,12 +216,12 @@ class Scanner {
       if (at_ == end_) Fail(end_, "the text ends inside a text in quotes");
       const auto c = static_cast<unsigned char>(*at_);
       if (c == '"') {
-        text_.append(run, at_);
+        text_.append(run, static_cast<size_t>(at_ - run));
         ++at_;
         return;
       }
       if (c == '\\') {
-        text_.append(run, at_);
+        text_.append(run, static_cast<size_t>(at_ - run));
         Escape();
         run = at_;
       } else if (c < 0x20) {

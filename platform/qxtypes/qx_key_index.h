@@ -10,7 +10,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -58,7 +57,12 @@ class QX_TKeyIndex {
   }
 
  private:
-  static size_t Hash(std::string_view key) { return std::hash<std::string_view>()(key); }
+  // FNV-1a: keys are short words ("Color", "hpos"), hashed inline.
+  static size_t Hash(std::string_view key) {
+    uint64_t hash = 14695981039346656037ULL;
+    for (const char c : key) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    return static_cast<size_t>(hash ^ (hash >> 32));
+  }
 
   void Place(std::string_view key, size_t position) {
     const size_t mask = slots_.size() - 1;

@@ -29,7 +29,7 @@ void QX_TKeyedCollection::Compact() {
 // a job's inks, its options, its margins) are searched in order; the index
 // by key is built once a collection grows past kIndexedFrom entries, so that
 // large ones stay fast and small ones don't carry a hash table each.
-size_t QX_TKeyedCollection::Find(const std::string& key) const {
+size_t QX_TKeyedCollection::Find(std::string_view key) const {
   const Data& data = *data_;
   if (data.index.Empty()) {
     for (size_t i = 0; i < data.entries.size(); ++i)
@@ -39,18 +39,23 @@ size_t QX_TKeyedCollection::Find(const std::string& key) const {
   return data.index.Find(key, KeyOf{data.entries});
 }
 
-void QX_TKeyedCollection::HeardPresence(const QX_TString& key, bool found) const {
+void QX_TKeyedCollection::HeardPresence(std::string_view key, const QX_TString* named, bool found) const {
   if (QX_IReadObserver* observer = qx_tReadObserver) {
+    const QX_TString made = named != nullptr ? QX_TString() : QX_TString(key.data(), key.size());
+    const QX_TString& name = named != nullptr ? *named : made;
     if (found)
-      observer->MemberFound(*data_->origin, key);
+      observer->MemberFound(*data_->origin, name);
     else
-      observer->MemberRead(*data_->origin, key, nullptr);
+      observer->MemberRead(*data_->origin, name, nullptr);
   }
 }
 
-void QX_TKeyedCollection::HeardRead(const QX_TString& key, size_t at) const {
-  if (QX_IReadObserver* observer = qx_tReadObserver)
-    observer->MemberRead(*data_->origin, key, at == kNotFound ? nullptr : &data_->entries[at].second);
+void QX_TKeyedCollection::HeardRead(std::string_view key, const QX_TString* named, size_t at) const {
+  if (QX_IReadObserver* observer = qx_tReadObserver) {
+    const QX_TString made = named != nullptr ? QX_TString() : QX_TString(key.data(), key.size());
+    observer->MemberRead(*data_->origin, named != nullptr ? *named : made,
+                         at == kNotFound ? nullptr : &data_->entries[at].second);
+  }
 }
 
 void QX_TKeyedCollection::SetOrigin(std::shared_ptr<const QX_TOrigins> origins, const QX_TOrigin* origin) {

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,21 +25,14 @@ class QX_TKeyedCollection : public QX_TObject {
  public:
   using Entry = std::pair<QX_TString, QX_TAny>;
 
-  bool HasKey(const QX_TString& key) const {
-    const size_t at = Find(key.Str());
-    if (data_->origin != nullptr) HeardPresence(key, at != kNotFound);
-    return at != kNotFound;
-  }
+  bool HasKey(const QX_TString& key) const { return Has(key.Str(), &key); }
+  // The same for a key written in the code ("Color"), without making a
+  // QX_TString of it; null is the empty key.
+  bool HasKey(const char* key) const { return Has(key != nullptr ? key : "", nullptr); }
   // The value for `key`, or the illegal value when the key is missing; the
   // lookup names the key (and its key path) when a conversion of it fails.
-  QX_TLookup operator[](const QX_TString& key) const {
-    const size_t at = Find(key.Str());
-    const Data& data = *data_;
-    if (data.origin != nullptr) HeardRead(key, at);
-    if (at == kNotFound) return QX_TLookup::Missing(data.origin, key.Str());
-    const Entry& entry = data.entries[at];
-    return QX_TLookup::Member(entry.second, data.origin, entry.first);
-  }
+  QX_TLookup operator[](const QX_TString& key) const { return Lookup(key.Str(), &key); }
+  QX_TLookup operator[](const char* key) const { return Lookup(key != nullptr ? key : "", nullptr); }
   // The value for `key` for writing; a missing key is added (holding the
   // illegal value until assigned).
   QX_TAny& Value(const QX_TString& key);
@@ -83,7 +77,22 @@ class QX_TKeyedCollection : public QX_TObject {
   };
   static constexpr size_t kNotFound = static_cast<size_t>(-1);
   static constexpr size_t kIndexedFrom = 16;
-  size_t Find(const std::string& key) const;
+  size_t Find(std::string_view key) const;
+  // `named`: the key as a QX_TString when the caller has one, for the
+  // read observer; made from `key` only when an observer listens.
+  bool Has(std::string_view key, const QX_TString* named) const {
+    const size_t at = Find(key);
+    if (data_->origin != nullptr) HeardPresence(key, named, at != kNotFound);
+    return at != kNotFound;
+  }
+  QX_TLookup Lookup(std::string_view key, const QX_TString* named) const {
+    const size_t at = Find(key);
+    const Data& data = *data_;
+    if (data.origin != nullptr) HeardRead(key, named, at);
+    if (at == kNotFound) return QX_TLookup::Missing(data.origin, std::string(key));
+    const Entry& entry = data.entries[at];
+    return QX_TLookup::Member(entry.second, data.origin, entry.first);
+  }
   // The key of entry i, for the index.
   struct KeyOf {
     const std::vector<Entry>& entries;
@@ -92,8 +101,8 @@ class QX_TKeyedCollection : public QX_TObject {
   void Detach();
   // A read observer bound to the thread hears a lookup (the entry at `at`)
   // or a presence test in contents that have an origin.
-  void HeardRead(const QX_TString& key, size_t at) const;
-  void HeardPresence(const QX_TString& key, bool found) const;
+  void HeardRead(std::string_view key, const QX_TString* named, size_t at) const;
+  void HeardPresence(std::string_view key, const QX_TString* named, bool found) const;
   std::shared_ptr<Data> data_;
 };
 
