@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
 jobs="${T2D_JOBS:-2}"
-targets_all=(fuzz_conversion fuzz_extra_options fuzz_resource_db fuzz_template_names)
+targets_all=(fuzz_conversion fuzz_extra_options fuzz_resource_db fuzz_template_names fuzz_json_scanner)
 
 usage() { echo "usage: tools/fuzz.sh RUNS|--time SECONDS [TARGET...]" >&2; exit 2; }
 [ $# -ge 1 ] || usage

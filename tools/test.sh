@@ -33,3 +33,4 @@ tools/fuzz.sh 30000 fuzz_conversion
 tools/fuzz.sh 200000 fuzz_extra_options
 tools/fuzz.sh 100000 fuzz_resource_db
 tools/fuzz.sh 500000 fuzz_template_names
+tools/fuzz.sh 500000 fuzz_json_scanner
