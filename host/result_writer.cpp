@@ -2,11 +2,14 @@
 
 #include <array>
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <set>
+#include <stdexcept>
 #include <system_error>
 
 #include "os_file.h"
@@ -18,15 +21,81 @@ namespace {
 
 std::string Scalar(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
-// Appends the JSON text of keys and scalars to one string, as
+// The text being written: a growing buffer whose appends are inline (a
+// result is millions of small appends: quotes, commas, indentation).
+class TextBuffer {
+ public:
+  size_t size() const { return size_; }
+  void clear() { size_ = 0; }
+  // Back to `size`, which is not more than the size now.
+  void resize(size_t size) { size_ = std::min(size, size_); }
+  void reserve(size_t capacity) {
+    if (capacity > capacity_) Grow(capacity - size_);
+  }
+  std::string str() const { return size_ == 0 ? std::string() : std::string(data_.get(), size_); }
+
+  void append(const char* text, size_t length) {
+    if (length == 0) return;  // the buffer may not exist yet: no memcpy on null
+    if (length > capacity_ - size_) Grow(length);
+    std::memcpy(data_.get() + size_, text, length);
+    size_ += length;
+  }
+  void append(const char* first, const char* last) { append(first, static_cast<size_t>(last - first)); }
+  void append(size_t count, char c) {
+    if (count == 0) return;
+    if (count > capacity_ - size_) Grow(count);
+    std::memset(data_.get() + size_, c, count);
+    size_ += count;
+  }
+  TextBuffer& operator+=(char c) {
+    if (size_ == capacity_) Grow(1);
+    data_[size_++] = c;
+    return *this;
+  }
+  TextBuffer& operator+=(const char* text) {
+    append(text, std::strlen(text));
+    return *this;
+  }
+  TextBuffer& operator+=(const std::string& text) {
+    append(text.data(), text.size());
+    return *this;
+  }
+
+ private:
+  void Grow(size_t more) {
+    if (more > SIZE_MAX / 2 - size_) throw std::length_error("the result text is too long to hold");
+    const size_t capacity = std::max(capacity_ * 2, size_ + more);
+    std::unique_ptr<char[]> data(new char[capacity]);
+    if (size_ != 0) std::memcpy(data.get(), data_.get(), size_);
+    data_ = std::move(data);
+    capacity_ = capacity;
+  }
+
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
+// nlohmann-json's serializer writing into a TextBuffer.
+class BufferAdapter final : public nlohmann::detail::output_adapter_protocol<char> {
+ public:
+  explicit BufferAdapter(TextBuffer& out) : out_(out) {}
+  void write_character(char c) override { out_ += c; }
+  void write_characters(const char* s, std::size_t length) override { out_.append(s, length); }
+
+ private:
+  TextBuffer& out_;
+};
+
+// Appends the JSON text of keys and scalars to one buffer, as
 // Json::dump(-1) writes them (invalid UTF-8 replaced). Texts of plain
 // printable ASCII, nearly all of them, are copied as they are.
 class TextWriter {
  public:
-  explicit TextWriter(std::string& out)
-      : out_(out), serializer_(nlohmann::detail::output_adapter<char>(out), ' ', Json::error_handler_t::replace) {}
+  explicit TextWriter(TextBuffer& out)
+      : out_(out), serializer_(std::make_shared<BufferAdapter>(out), ' ', Json::error_handler_t::replace) {}
 
-  std::string& Out() { return out_; }
+  TextBuffer& Out() { return out_; }
 
   // Whether a text can be written as it is, between quotes: no control
   // characters, quotes, backslashes, DEL or bytes beyond ASCII. Eight bytes
@@ -111,12 +180,12 @@ class TextWriter {
   }
 
  private:
-  std::string& out_;
+  TextBuffer& out_;
   nlohmann::detail::serializer<Json> serializer_;
 };
 
 void Compact(TextWriter& writer, const Json& j) {
-  std::string& out = writer.Out();
+  TextBuffer& out = writer.Out();
   if (j.is_object()) {
     out += '{';
     for (auto it = j.begin(); it != j.end(); ++it) {
@@ -141,10 +210,10 @@ void Compact(TextWriter& writer, const Json& j) {
 }
 
 std::string Compact(const Json& j) {
-  std::string out;
+  TextBuffer out;
   TextWriter writer(out);
   Compact(writer, j);
-  return out;
+  return out.str();
 }
 
 // A scalar, an empty container, or a tagged scalar such as {"@uint32": 7}.
@@ -171,7 +240,7 @@ void Pretty(TextWriter& writer, const Json& j, size_t indent, bool arrayElement)
     Compact(writer, j);
     return;
   }
-  std::string& out = writer.Out();
+  TextBuffer& out = writer.Out();
   out += j.is_object() ? "{\n" : "[\n";
   size_t i = 0;
   for (auto it = j.begin(); it != j.end(); ++it, ++i) {
@@ -233,11 +302,11 @@ bool IsFixedSection(const std::string& name) {
 }  // namespace
 
 std::string FormatJson(const Json& json) {
-  std::string out;
+  TextBuffer out;
   TextWriter writer(out);
   Pretty(writer, json, 0, false);
   out += '\n';
-  return out;
+  return out.str();
 }
 
 namespace {
@@ -315,7 +384,7 @@ class DirectWriter {
  public:
   // With a `sink`, the text is handed to it in pieces of about kPiece bytes
   // as it grows, and the rest at the end; without one, it stays in `out`.
-  DirectWriter(std::string& out, const ResultSink* sink) : writer_(out), out_(out), sink_(sink) {}
+  DirectWriter(TextBuffer& out, const ResultSink* sink) : writer_(out), out_(out), sink_(sink) {}
 
   static constexpr size_t kPiece = 1 << 20;
 
@@ -354,7 +423,7 @@ class DirectWriter {
 
  private:
   void Flush() {
-    (*sink_)(out_);
+    (*sink_)(out_.str());
     out_.clear();
   }
 
@@ -762,20 +831,20 @@ class DirectWriter {
   }
 
   TextWriter writer_;
-  std::string& out_;
+  TextBuffer& out_;
   const ResultSink* sink_;
 };
 
 }  // namespace
 
 std::string ResultText(const Conversion& conversion) {
-  std::string out;
+  TextBuffer out;
   DirectWriter(out, nullptr).Result(conversion);
-  return out;
+  return out.str();
 }
 
 void WriteResult(const Conversion& conversion, const ResultSink& sink) {
-  std::string piece;
+  TextBuffer piece;
   piece.reserve(2 * DirectWriter::kPiece);
   DirectWriter(piece, &sink).Result(conversion);
 }

@@ -138,7 +138,7 @@ class Builder final : public JsonEvents {
     bool duplicate = false;
     switch (top.mode) {
       case Mode::kDocument: duplicate = !top.keys.insert(key).second; break;
-      case Mode::kValue: duplicate = top.entries->HasKey(QX_TString(key)); break;
+      case Mode::kValue: duplicate = top.entries->HasKey(key.c_str()); break;  // no NUL in it: refused above
       case Mode::kTag:
         duplicate = std::find(top.tag.keys.begin(), top.tag.keys.end(), key) != top.tag.keys.end();
         break;
