@@ -215,12 +215,26 @@ void ConversionWatch::ItemDerived(const std::string& key, const std::string& der
   }
 }
 
+namespace {
+
+// {"@class": ..., "@entries": n}, built member by member: a trace holds
+// one for every dictionary, tree or array read.
+Json CollectionSummary(const char* className, long entries) {
+  Json summary(Json::value_t::object);
+  auto& members = summary.get_ref<Json::object_t&>();
+  members.reserve(2);
+  members.emplace_back("@class", className);
+  members.emplace_back("@entries", entries);
+  return summary;
+}
+
+}  // namespace
+
 Json TraceValue(const QX_TAny& value) {
   const QX_TObject* object = value.Object();
   if (const auto* collection = dynamic_cast<const QX_TKeyedCollection*>(object))
-    return Json{{"@class", object->ClassName()}, {"@entries", collection->Entries()}};
-  if (const auto* array = dynamic_cast<const QX_TArray*>(object))
-    return Json{{"@class", object->ClassName()}, {"@entries", array->Size()}};
+    return CollectionSummary(object->ClassName(), collection->Entries());
+  if (const auto* array = dynamic_cast<const QX_TArray*>(object)) return CollectionSummary(object->ClassName(), array->Size());
   return EncodeValue(value);
 }
 

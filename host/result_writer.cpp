@@ -97,28 +97,31 @@ class TextWriter {
 
   TextBuffer& Out() { return out_; }
 
-  // Whether a text can be written as it is, between quotes: no control
-  // characters, quotes, backslashes, DEL or bytes beyond ASCII. Eight bytes
-  // at a time (the trace writes many megabytes of texts), with the usual
-  // word tests: a byte of `w` is below n when (w - n per byte) & ~w has its
-  // high bit, and a byte is zero when it is below 1.
-  static bool Plain(const std::string& text) {
+  // The first byte from `at` on that a text can't hold as it is in JSON
+  // (a control character, a quote, a backslash, DEL or a byte beyond
+  // ASCII), or `end`. Eight bytes at a time (the trace writes many
+  // megabytes of texts), with the usual word tests: a byte of `w` is below n
+  // when (w - n per byte) & ~w has its high bit, and is zero when it is below
+  // 1. The lowest byte a test marks is always a true match.
+  static const char* NextSpecial(const char* at, const char* end) {
     constexpr uint64_t kOnes = 0x0101010101010101ULL, kHighs = 0x8080808080808080ULL;
     const auto below = [](uint64_t w, uint64_t n) { return (w - kOnes * n) & ~w & kHighs; };
-    const auto special = [&below](uint64_t w) {
-      return below(w, 0x20) | below(w ^ (kOnes * '"'), 1) | below(w ^ (kOnes * '\\'), 1) |
-             below(w ^ (kOnes * 0x7f), 1) | (w & kHighs);
-    };
-    const char* at = text.data();
-    const char* end = at + text.size();
     for (; end - at >= 8; at += 8) {
       uint64_t w;
       std::memcpy(&w, at, sizeof w);
-      if (special(w) != 0) return false;
+      const uint64_t special = below(w, 0x20) | below(w ^ (kOnes * '"'), 1) | below(w ^ (kOnes * '\\'), 1) |
+                               below(w ^ (kOnes * 0x7f), 1) | (w & kHighs);
+      if (special != 0) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        return at + __builtin_ctzll(special) / 8;  // the lowest byte marked comes first
+#else
+        break;  // the byte loop below finds it
+#endif
+      }
     }
     for (; at != end; ++at)
-      if (kSerialized[static_cast<unsigned char>(*at)]) return false;
-    return true;
+      if (kSerialized[static_cast<unsigned char>(*at)]) return at;
+    return end;
   }
 
   // The same test a byte at a time, for the bytes after the last eight.
@@ -128,30 +131,27 @@ class TextWriter {
     return table;
   }();
 
-  // A text as JSON writes it: plain texts as they are, quotes, backslashes
-  // and control characters escaped here; a text with bytes beyond ASCII
-  // goes through nlohmann-json's serializer, which replaces invalid UTF-8.
+  // A text as JSON writes it: quotes, backslashes and control characters
+  // escaped here, DEL as it is; a text with bytes beyond ASCII goes through
+  // nlohmann-json's serializer, which replaces invalid UTF-8.
   void String(const std::string& text) {
-    if (Plain(text)) {
-      out_ += '"';
-      out_ += text;
-      out_ += '"';
-      return;
-    }
     const size_t start = out_.size();
     out_ += '"';
     const char* run = text.data();
     const char* end = run + text.size();
-    for (const char* at = run; at != end; ++at) {
+    for (const char* at = NextSpecial(run, end); at != end; at = NextSpecial(at, end)) {
       const auto c = static_cast<unsigned char>(*at);
-      if (!kSerialized[c] || c == 0x7f) continue;
+      if (c == 0x7f) {
+        ++at;
+        continue;
+      }
       if (c >= 0x80) {
         out_.resize(start);
         serializer_.dump(Json(text), false, false, 0);
         return;
       }
       out_.append(run, at);
-      run = at + 1;
+      run = ++at;
       out_ += '\\';
       switch (c) {
         case '"': out_ += '"'; break;

@@ -2,6 +2,7 @@
 
 #include "qx_read_observer.h"
 
+#include <cstdio>
 #include <vector>
 
 // The observer bound to each thread (see qx_read_observer.h).
@@ -89,13 +90,37 @@ std::string QX_TOrigin::Path() const {
   return path;
 }
 
+// Built in one allocation: a trace names a path for every value read.
 std::string QX_TOrigin::MemberPathOf(const std::string& where, const std::string& key) {
-  if (IsPlainKey(key)) return where.empty() ? key : where + "." + key;
-  return where + "[" + Quoted(key) + "]";
+  if (IsPlainKey(key)) {
+    if (where.empty()) return key;
+    std::string path;
+    path.reserve(where.size() + 1 + key.size());
+    path += where;
+    path += '.';
+    path += key;
+    return path;
+  }
+  const std::string quoted = Quoted(key);
+  std::string path;
+  path.reserve(where.size() + quoted.size() + 2);
+  path += where;
+  path += '[';
+  path += quoted;
+  path += ']';
+  return path;
 }
 
 std::string QX_TOrigin::ElementPathOf(const std::string& where, size_t position) {
-  return where + "[" + std::to_string(position) + "]";
+  char digits[24];
+  const int length = std::snprintf(digits, sizeof digits, "%zu", position);
+  std::string path;
+  path.reserve(where.size() + static_cast<size_t>(length) + 2);
+  path += where;
+  path += '[';
+  path.append(digits, static_cast<size_t>(length));
+  path += ']';
+  return path;
 }
 
 std::string QX_TOrigin::Quoted(const std::string& text) {
