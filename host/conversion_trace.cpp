@@ -58,9 +58,10 @@ void ConversionWatch::MemberRead(const QX_TOrigin& collection, const QX_TString&
   StepRun* run = Current();
   if (run == nullptr) return;
   TraceRead read;
-  read.collection = PathOf(collection);
+  const std::string& where = PathOf(collection);
+  read.collection = where;
   read.key = key.Str();
-  read.path = QX_TOrigin::MemberPathOf(read.collection, read.key);
+  read.path = QX_TOrigin::MemberPathOf(where, read.key);
   if (value != nullptr) read.value = TraceValue(*value);
   run->reads.push_back(std::move(read));
 }
@@ -72,8 +73,9 @@ void ConversionWatch::MemberFound(const QX_TOrigin& collection, const QX_TString
 void ConversionWatch::ElementRead(const QX_TOrigin& array, size_t position, const QX_TAny& value) {
   if (StepRun* run = Current()) {
     TraceRead read;
-    read.collection = PathOf(array);
-    read.path = QX_TOrigin::ElementPathOf(read.collection, position);
+    const std::string& where = PathOf(array);
+    read.collection = where;
+    read.path = QX_TOrigin::ElementPathOf(where, position);
     read.value = TraceValue(value);
     run->reads.push_back(std::move(read));
   }

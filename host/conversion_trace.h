@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <utility>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "qxm_service.h"
@@ -23,8 +24,11 @@ namespace t2dhost {
 struct TraceRead {
   std::string path;           // its key path in the task file
   std::optional<Json> value;  // the typed encoding; absent for a key asked for and not there
-  std::string collection;     // the key path of the dictionary or array it was looked up in, or of the
-                              // part of the task file that holds the value ("ticket", "setup", "options")
+  // The key path of the dictionary or array it was looked up in, or of the
+  // part of the task file that holds the value ("ticket", "setup",
+  // "options"): text the watch keeps once for all its reads, valid while
+  // the watch lives.
+  std::string_view collection;
   std::string key;            // the key asked for, or the name the converter reads the value by
                               // ("DeviceName", "pageList"); empty for an array element
 };
@@ -81,6 +85,9 @@ class ConversionWatch final : public T2D_IStepObserver,
                               public CTicket2Dict_IWriteObserver {
  public:
   ConversionWatch(TW_TTask& task, bool tracing) : task_(task), tracing_(tracing) { open_.reserve(8); }
+  // Its runs' reads point into its own tables.
+  ConversionWatch(const ConversionWatch&) = delete;
+  ConversionWatch& operator=(const ConversionWatch&) = delete;
 
   bool Tracing() const { return tracing_; }
   const std::vector<StepRun>& Runs() const { return runs_; }

@@ -408,11 +408,11 @@ struct Reads {
     for (const StepRun& run : conversion.Watch().Runs()) {
       for (const auto& found : run.found) read.insert(found.first->MemberPath(found.second));
       for (const TraceRead& r : run.reads) {
-        lookedInto.insert(r.collection);
+        lookedInto.insert(std::string(r.collection));
         if (r.value) {
           read.insert(r.path);
         } else {
-          std::vector<std::string>& keys = absent[r.collection];
+          std::vector<std::string>& keys = absent[std::string(r.collection)];
           if (std::find(keys.begin(), keys.end(), r.key) == keys.end()) keys.push_back(r.key);
         }
       }
