@@ -236,7 +236,8 @@ Json TraceValue(const QX_TAny& value) {
   const QX_TObject* object = value.Object();
   if (const auto* collection = dynamic_cast<const QX_TKeyedCollection*>(object))
     return CollectionSummary(object->ClassName(), collection->Entries());
-  if (const auto* array = dynamic_cast<const QX_TArray*>(object)) return CollectionSummary(object->ClassName(), array->Size());
+  if (const auto* array = dynamic_cast<const QX_TArray*>(object))
+    return CollectionSummary(object->ClassName(), array->Size());
   return EncodeValue(value);
 }
 

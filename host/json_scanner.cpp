@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
+#include <new>
+#include <string>
 #include <vector>
 
 namespace t2dhost {
@@ -255,7 +257,8 @@ class Scanner {
     for (size_t i = 0; i < continuation; ++i, ++at_) {
       if (at_ == end_) Fail(end_, "the text ends inside a UTF-8 character");
       const auto c = static_cast<unsigned char>(*at_);
-      if (c < low || c > high) Fail(at_, "invalid UTF-8: " + ByteName(c) + " can't continue the character begun before it");
+      if (c < low || c > high)
+        Fail(at_, "invalid UTF-8: " + ByteName(c) + " can't continue the character begun before it");
       low = 0x80;
       high = 0xBF;
     }
@@ -298,7 +301,8 @@ class Scanner {
       default: Fail(at_ - 1, "unknown escape \\" + std::string(1, c) + " in a text");
     }
     unsigned code = HexQuad();
-    if (code >= 0xDC00 && code <= 0xDFFF) Fail(backslash, "a \\u escape of a low surrogate must follow one of a high surrogate");
+    if (code >= 0xDC00 && code <= 0xDFFF)
+      Fail(backslash, "a \\u escape of a low surrogate must follow one of a high surrogate");
     if (code >= 0xD800 && code <= 0xDBFF) {
       if (end_ - at_ < 2 || at_[0] != '\\' || at_[1] != 'u')
         Fail(at_, "a \\u escape of a high surrogate must be followed by one of a low surrogate");

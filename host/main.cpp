@@ -118,10 +118,9 @@ bool HasFailure(const TW_TTask& task) {
 }
 
 // What a finished `run` leaves for the end of the process. Freeing the
-// values of a big master one by one takes nearly as long as converting
-// them (10,000 jobs: a tenth of the run), so the program ends without
-// freeing them: by then the result is written and committed, the cleanup
-// done, the log on its way. Builds with the sanitizers free everything, so
+// values of a big master one by one takes a sixth of the run (10,000
+// jobs), so the program ends without freeing them: by then the result is
+// written and committed, the cleanup done, the streams restored. Builds with the sanitizers free everything, so
 // that their leak check still sees the whole program.
 struct LeftToExit {
   std::unique_ptr<Session> session;

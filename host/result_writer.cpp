@@ -1,8 +1,8 @@
 #include "result_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>

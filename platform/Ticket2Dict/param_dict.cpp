@@ -32,9 +32,9 @@ CParamSection& CParamDict::Section(const std::string& name) {
 
 CParamSection& CParamDict::JobSection(int jobNumber) {
   // A job writes all its items in a row, and jobs come in ascending order:
-  // the section asked for is nearly always the last one.
-  // When the next job begins, the last one is complete: the room its items
-  // did not use is given back (a thousand jobs keep a third less).
+  // the section asked for is nearly always the last one, and when the next
+  // job begins the last one is complete, so the room its items did not use
+  // is given back (a job's 22 items would otherwise hold room for 32).
   if (!jobs_.empty() && jobs_.rbegin()->first == jobNumber) return jobs_.rbegin()->second;
   if (!jobs_.empty() && jobs_.rbegin()->first < jobNumber) jobs_.rbegin()->second.Compact();
   return jobs_[jobNumber];

@@ -53,6 +53,14 @@ TEST_F(ConversionTest, JobSectionsAreKeptApartByNumber) {
   std::vector<int> numbers;
   for (auto& section : converter.Dictionary().JobSections()) numbers.push_back(section.first);
   EXPECT_EQ(numbers, (std::vector<int>{1, 2}));
+  // Job 3 begins, so job 2's section gives back its spare room; a later
+  // write to job 2 still replaces in place.
+  converter.AddItemJob(2, "rot", "0", "c2");
+  converter.AddItemJob(3, "type", "eps", "c3");
+  converter.AddItemJob(2, "type", "tiff", "c2b");
+  EXPECT_EQ(JobItem(2, "type")->value, "tiff");
+  EXPECT_EQ(JobItem(2, "rot")->value, "0");
+  EXPECT_EQ(converter.Dictionary().FindJobSection(2)->Items().front().key, "type");
 }
 
 TEST_F(ConversionTest, FormatBoundedRefusesWhatDoesNotFit) {

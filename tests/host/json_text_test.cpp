@@ -33,7 +33,8 @@ const TextCase kTexts[] = {
     {"bad_literal", R"({"ticket": {"work": {"N": nul}}})", ":1:30: not valid JSON: "},
     {"two_values", R"({} {})", ":1:4: not valid JSON: "},
     {"cut_in_escape", R"({"ticket": {"taskId": "\u12)", ":1:28: not valid JSON: the text ends inside"},
-    {"negative_overflow", R"({"ticket": {"work": {"N": -1e400}}})", ":1:27: not valid JSON: number overflow parsing '-1e400'"},
+    {"negative_overflow", R"({"ticket": {"work": {"N": -1e400}}})",
+     ":1:27: not valid JSON: number overflow parsing '-1e400'"},
     {"escapes", R"({"ticket": {"work": {"N": "\u00e9\ud83d\ude00\/\"\t"}}})", nullptr, "\xC3\xA9\xF0\x9F\x98\x80/\"\t"},
     {"utf8_kept", "{\"ticket\": {\"work\": {\"N\": \"\xE2\x82\xAC \xF4\x8F\xBF\xBF\"}}}", nullptr,
      "\xE2\x82\xAC \xF4\x8F\xBF\xBF"},
@@ -51,7 +52,8 @@ std::string ReadN(const std::string& text) {
   if (n == nullptr) return "(no N)";
   if (const auto* s = dynamic_cast<const QX_TString*>(n)) return s->Str();
   char number[32];
-  const auto end = std::to_chars(number, number + sizeof number, QX_TAny(*n).AsDouble(), std::chars_format::general, 6).ptr;
+  const double value = QX_TAny(*n).AsDouble();
+  const auto end = std::to_chars(number, number + sizeof number, value, std::chars_format::general, 6).ptr;
   return std::string(number, end);
 }
 

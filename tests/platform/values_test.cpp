@@ -234,11 +234,12 @@ TEST(Iteration, WalksEntriesInInsertionOrder) {
 // key: lookups, replacing, removing and copies agree on both sides of the
 // change and across it.
 TEST(KeyedCollections, LookupsHoldForSmallAndLargeCollections) {
-  for (int size : {1, 15, 16, 17, 40}) {
+  for (int size : {1, 15, 16, 17, 40, 1000}) {
     SCOPED_TRACE(size);
     QX_TDict dict;
     for (int i = 0; i < size; ++i) dict.Add(QX_TString("k" + std::to_string(i)), QX_TInt32(i));
     const QX_TDict before(dict);
+    dict.Compact();  // shared with `before`: left as it is
     for (int i = 0; i < size; ++i) {
       ASSERT_TRUE(dict.HasKey(QX_TString("k" + std::to_string(i))));
       EXPECT_EQ(qx_cast<QX_TInt32>(dict[QX_TString("k" + std::to_string(i))], "t", 1).Value(), i);
@@ -261,6 +262,8 @@ TEST(KeyedCollections, LookupsHoldForSmallAndLargeCollections) {
     EXPECT_EQ(before.Entries(), size);
     EXPECT_EQ(qx_cast<QX_TInt32>(before["k0"], "t", 1).Value(), 0);
     EXPECT_FALSE(before.HasKey("new"));
+    dict.Compact();
+    EXPECT_EQ(qx_cast<QX_TInt32>(dict["new"], "t", 1).Value(), -1) << "compacting keeps every key findable";
   }
 }
 
