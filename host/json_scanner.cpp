@@ -1,5 +1,7 @@
 #include "json_scanner.h"
 
+#include "os_text.h"
+
 #include <array>
 #include <charconv>
 #include <clocale>
@@ -72,12 +74,7 @@ class Scanner {
           break;
         }
         if (at_ == end_ || *at_ != close) Unexpected(inObject ? "',' or '}'" : "',' or ']'");
-        ++at_;
-        open_.pop_back();
-        if (inObject)
-          events_.EndObject();
-        else
-          events_.EndArray();
+        Close(inObject);
       }
     }
   }
@@ -96,6 +93,16 @@ class Scanner {
 
   void SkipBlank() {
     while (at_ != end_ && IsBlank(*at_)) ++at_;
+  }
+
+  // The '}' or ']' at at_ closes the innermost container.
+  void Close(bool object) {
+    ++at_;
+    open_.pop_back();
+    if (object)
+      events_.EndObject();
+    else
+      events_.EndArray();
   }
 
   void Open(bool object) {
@@ -122,12 +129,7 @@ class Scanner {
         ++at_;
         SkipBlank();
         if (at_ != end_ && *at_ == (object ? '}' : ']')) {
-          ++at_;
-          open_.pop_back();
-          if (object)
-            events_.EndObject();
-          else
-            events_.EndArray();
+          Close(object);
           return false;
         }
         if (object) MemberKey();
@@ -300,7 +302,7 @@ class Scanner {
       case 'u': break;
       default: Fail(at_ - 1, "unknown escape \\" + std::string(1, c) + " in a text");
     }
-    unsigned code = HexQuad();
+    char32_t code = HexQuad();
     if (code >= 0xDC00 && code <= 0xDFFF)
       Fail(backslash, "a \\u escape of a low surrogate must follow one of a high surrogate");
     if (code >= 0xD800 && code <= 0xDBFF) {
@@ -312,21 +314,7 @@ class Scanner {
         Fail(at_ - 6, "a \\u escape of a high surrogate must be followed by one of a low surrogate");
       code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
     }
-    if (code < 0x80) {
-      text_ += static_cast<char>(code);
-    } else if (code < 0x800) {
-      text_ += static_cast<char>(0xC0 | (code >> 6));
-      text_ += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      text_ += static_cast<char>(0xE0 | (code >> 12));
-      text_ += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      text_ += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      text_ += static_cast<char>(0xF0 | (code >> 18));
-      text_ += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      text_ += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      text_ += static_cast<char>(0x80 | (code & 0x3F));
-    }
+    qxos::AppendUtf8(text_, code);
   }
 
   const char* const begin_;

@@ -14,4 +14,8 @@ std::wstring Utf8ToWide(const std::string& text);
 // (a surrogate, or above U+10FFFF) becomes U+FFFD.
 std::string WideToUtf8(const std::wstring& text);
 
+// Appends the UTF-8 form of `c`; a code point that is not a Unicode scalar
+// value becomes U+FFFD.
+void AppendUtf8(std::string& out, char32_t c);
+
 }  // namespace qxos
