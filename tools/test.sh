@@ -24,8 +24,8 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DT2D_SANITIZE=thread
 cmake --build build-tsan -j"$jobs"
 ctest --test-dir build-tsan --output-on-failure -j"$jobs"
 
-# A short bounded run of every fuzz target (clang, build-fuzz/): about a
-# minute in all, with a fixed seed and a fixed number of executions, so that
+# A short bounded run of every fuzz target (clang, build-fuzz/): a minute
+# or two in all, with a fixed seed and a fixed number of executions, so that
 # a run on a fresh clone is the same everywhere. tools/fuzz.sh runs them
 # longer.
 export T2D_FUZZ_FLAGS="-seed=1"
