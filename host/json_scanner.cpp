@@ -241,22 +241,10 @@ class Scanner {
   void Utf8Sequence() {
     const auto lead = static_cast<unsigned char>(*at_);
     unsigned char low = 0x80, high = 0xBF;
-    size_t continuation = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      continuation = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      continuation = 2;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      continuation = 3;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
-      Fail(at_, "invalid UTF-8: " + ByteName(lead) + " can't begin a character");
-    }
+    const int continuation = qxos::Utf8SequenceLength(lead, low, high);
+    if (continuation == 0) Fail(at_, "invalid UTF-8: " + ByteName(lead) + " can't begin a character");
     ++at_;
-    for (size_t i = 0; i < continuation; ++i, ++at_) {
+    for (int i = 0; i < continuation; ++i, ++at_) {
       if (at_ == end_) Fail(end_, "the text ends inside a UTF-8 character");
       const auto c = static_cast<unsigned char>(*at_);
       if (c < low || c > high)

@@ -29,6 +29,21 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
+// Only the lead 0xC2..0xF4 begins a sequence; 0xE0, 0xED, 0xF0 and 0xF4
+// narrow the range of the byte after them.
+int Utf8SequenceLength(unsigned char lead, unsigned char& low, unsigned char& high) {
+  low = 0x80;
+  high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) return 1;
+  if (lead == 0xE0) low = 0xA0;
+  if (lead == 0xED) high = 0x9F;
+  if (lead >= 0xE0 && lead <= 0xEF) return 2;
+  if (lead == 0xF0) low = 0x90;
+  if (lead == 0xF4) high = 0x8F;
+  if (lead >= 0xF0 && lead <= 0xF4) return 3;
+  return 0;
+}
+
 std::wstring Utf8ToWide(const std::string& text) {
   std::wstring out;
   out.reserve(text.size());

@@ -14,6 +14,13 @@ std::wstring Utf8ToWide(const std::string& text);
 // (a surrogate, or above U+10FFFF) becomes U+FFFD.
 std::string WideToUtf8(const std::wstring& text);
 
+// The rule of a well-formed UTF-8 sequence (RFC 3629) that begins with
+// `lead`: how many continuation bytes follow it (0 for a byte that begins
+// none, ASCII included), and the range [low, high] the first of them must lie
+// in; the others lie in 0x80..0xBF. It rules out overlong forms, surrogates
+// and code points past U+10FFFF.
+int Utf8SequenceLength(unsigned char lead, unsigned char& low, unsigned char& high);
+
 // Appends the UTF-8 form of `c`; a code point that is not a Unicode scalar
 // value becomes U+FFFD.
 void AppendUtf8(std::string& out, char32_t c);

@@ -1,5 +1,6 @@
 #include "qx_origin.h"
 
+#include "os_text.h"
 #include "qx_read_observer.h"
 
 #include <cstdio>
@@ -18,22 +19,6 @@ bool IsPlainKey(const std::string& key) {
     if (!ok) return false;
   }
   return true;
-}
-
-// The bytes that may follow `lead` as the second byte of a well-formed UTF-8
-// sequence, and how many continuation bytes the sequence has in all; 0 for a
-// byte that starts none.
-int SequenceLength(unsigned char lead, unsigned char& low, unsigned char& high) {
-  low = 0x80;
-  high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) return 1;
-  if (lead == 0xE0) low = 0xA0;
-  if (lead == 0xED) high = 0x9F;
-  if (lead >= 0xE0 && lead <= 0xEF) return 2;
-  if (lead == 0xF0) low = 0x90;
-  if (lead == 0xF4) high = 0x8F;
-  if (lead >= 0xF0 && lead <= 0xF4) return 3;
-  return 0;
 }
 
 void AppendEscaped(std::string& out, unsigned char c) {
@@ -140,7 +125,7 @@ std::string QX_TOrigin::Quoted(const std::string& text) {
       continue;
     }
     unsigned char low = 0, high = 0;
-    const int continuation = SequenceLength(lead, low, high);
+    const int continuation = qxos::Utf8SequenceLength(lead, low, high);
     if (continuation == 0) {
       out += kReplacement;
       ++i;
